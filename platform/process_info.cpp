@@ -1,0 +1,43 @@
+#include "platform/process_info.h"
+
+#include <climits>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace zel::platform {
+
+namespace {
+
+// Cached per thread: the id never changes for a thread and is read on every log event's path.
+thread_local std::uint32_t cached_thread_id = 0;
+
+// The only thread of a forked child inherits the parent thread's cache; make it ask again.
+const int fork_reset_registered
+    = ::pthread_atfork(nullptr, nullptr, [] { cached_thread_id = 0; });
+
+} // namespace
+
+std::uint32_t current_thread_id() noexcept
+{
+    if (cached_thread_id == 0)
+        cached_thread_id = static_cast<std::uint32_t>(::syscall(SYS_gettid));
+    return cached_thread_id;
+}
+
+std::uint32_t current_process_id() noexcept
+{
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+std::string executable_path()
+{
+    std::string path(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0)
+        return {};
+    path.resize(static_cast<std::size_t>(length));
+    return path;
+}
+
+} // namespace zel::platform

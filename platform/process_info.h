@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zel::platform {
+
+// Kernel id of the calling thread (what a debugger or `ps -L` shows).
+std::uint32_t current_thread_id() noexcept;
+
+std::uint32_t current_process_id() noexcept;
+
+// Full path of the running executable; empty when it cannot be read.
+std::string executable_path();
+
+} // namespace zel::platform
