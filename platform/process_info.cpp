@@ -13,25 +13,21 @@ namespace {
 thread_local std::uint32_t cached_thread_id = 0;
 
 // The only thread of a forked child inherits the parent thread's cache; make it ask again.
-const int fork_reset_registered
-    = ::pthread_atfork(nullptr, nullptr, [] { cached_thread_id = 0; });
+const int fork_reset_registered = ::pthread_atfork(nullptr, nullptr, [] { cached_thread_id = 0; });
 
 } // namespace
 
-std::uint32_t current_thread_id() noexcept
-{
+std::uint32_t current_thread_id() noexcept {
     if (cached_thread_id == 0)
         cached_thread_id = static_cast<std::uint32_t>(::syscall(SYS_gettid));
     return cached_thread_id;
 }
 
-std::uint32_t current_process_id() noexcept
-{
+std::uint32_t current_process_id() noexcept {
     return static_cast<std::uint32_t>(::getpid());
 }
 
-std::string executable_path()
-{
+std::string executable_path() {
     std::string path(PATH_MAX, '\0');
     const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
     if (length <= 0)

@@ -1,17 +1,16 @@
 #include "platform/process_info.h"
 
-#include <filesystem>
-#include <thread>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace zel::platform {
 namespace {
 
-TEST(ProcessInfo, ThreadIdsDifferAcrossThreadsAndMainThreadIdIsProcessId)
-{
+TEST(ProcessInfo, ThreadIdsDifferAcrossThreadsAndMainThreadIdIsProcessId) {
     const auto main_id = current_thread_id();
     EXPECT_EQ(main_id, current_process_id());
 
@@ -21,8 +20,7 @@ TEST(ProcessInfo, ThreadIdsDifferAcrossThreadsAndMainThreadIdIsProcessId)
     EXPECT_NE(other_id, main_id);
 }
 
-TEST(ProcessInfo, ForkedChildSeesItsOwnThreadId)
-{
+TEST(ProcessInfo, ForkedChildSeesItsOwnThreadId) {
     (void)current_thread_id(); // fill the parent's cache first
     const pid_t child = ::fork();
     if (child == 0)
@@ -33,8 +31,7 @@ TEST(ProcessInfo, ForkedChildSeesItsOwnThreadId)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-TEST(ProcessInfo, ExecutablePathNamesThisTestProgram)
-{
+TEST(ProcessInfo, ExecutablePathNamesThisTestProgram) {
     const std::filesystem::path path = executable_path();
     EXPECT_TRUE(path.is_absolute());
     EXPECT_EQ(path.filename(), "platform_tests");
