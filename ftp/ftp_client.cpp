@@ -1,0 +1,809 @@
+#include "ftp/ftp_client.h"
+
+#include "platform/error_text.h"
+#include "platform/host_lookup.h"
+#include "platform/service_port.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QRegularExpression>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <array>
+
+namespace zel {
+
+namespace {
+
+constexpr std::size_t block_size = 32768;
+constexpr int drain_limit_ms = 5000;
+constexpr int wait_slice_ms = 1000;
+// A reply line longer than this without its LF comes from a broken or hostile server.
+constexpr qsizetype longest_reply_line = 64 * 1024;
+
+const std::vector<int> done_codes{200, 250, 257};
+
+QEvent::Type request_done_type() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+class RequestDoneEvent : public QEvent {
+public:
+    explicit RequestDoneEvent(std::uint16_t code)
+        : QEvent(request_done_type())
+        , code_(code) {}
+    std::uint16_t code() const { return code_; }
+
+private:
+    std::uint16_t code_;
+};
+
+QString error_text(int error) {
+    return QString::fromStdString(platform::error_description(error));
+}
+
+QString address_text(std::uint32_t address) {
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(address >> 24)
+        .arg((address >> 16) & 0xFF)
+        .arg((address >> 8) & 0xFF)
+        .arg(address & 0xFF);
+}
+
+bool is_digit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+} // namespace
+
+TFtpClient::TFtpClient(QObject* parent)
+    : QObject(parent) {
+    control_.on_writable = [this] { control_writable(); };
+    control_.on_readable = [this] { control_readable(); };
+    data_.on_writable = [this] { data_writable(); };
+    data_.on_readable = [this] { data_readable(); };
+    drain_timer_.setSingleShot(true);
+    drain_timer_.setInterval(drain_limit_ms);
+    connect(&drain_timer_, &QTimer::timeout, this, [this] {
+        data_.close();
+        sending_ended(0);
+    });
+}
+
+TFtpClient::~TFtpClient() = default;
+
+// ---- requests -------------------------------------------------------------------------------
+
+TFtpClient::Step TFtpClient::command(const QString& verb, const QString& argument,
+                                     std::vector<int> accepted) {
+    return {StepKind::Command, verb, verb + QLatin1Char(' ') + argument, std::move(accepted)};
+}
+
+bool TFtpClient::is_ready() const {
+    return state_ == ftpReady || state_ == ftpInternalReady || state_ == ftpPasvReady;
+}
+
+bool TFtpClient::refuse(const QString& text) {
+    steps_.clear();
+    refused_ = true;
+    if (!OnError)
+        throw FtpError(text.toStdString());
+    QString msg = text;
+    const auto handler = OnError; // the handler may replace itself
+    handler(*this, msg);
+    return false;
+}
+
+bool TFtpClient::may_start(bool needs_connection, const QString& not_connected_text) {
+    if (!is_ready())
+        return refuse(QStringLiteral("FTP component not ready"));
+    if (needs_connection && !Connected())
+        return refuse(not_connected_text);
+    return true;
+}
+
+// A CR, LF or NUL inside an argument would end the command line early and let the rest be read
+// as a command of its own.
+bool TFtpClient::arguments_safe(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument.contains(QLatin1Char('\r')) || argument.contains(QLatin1Char('\n')) ||
+            argument.contains(QChar(0)))
+            return refuse(QStringLiteral("Invalid character in command argument"));
+    }
+    return true;
+}
+
+void TFtpClient::start_request(TFtpRequest type, std::vector<Step> steps, bool quit_on_failure) {
+    request_type_ = type;
+    steps_ = std::move(steps);
+    step_index_ = 0;
+    result_ = 0;
+    failed_code_ = 0;
+    quit_on_failure_ = quit_on_failure;
+    error_message_.clear();
+    run_step();
+}
+
+void TFtpClient::run_step() {
+    if (step_index_ >= steps_.size()) {
+        end_request(0);
+        return;
+    }
+    switch (steps_[step_index_].kind) {
+    case StepKind::Open:
+        start_open();
+        break;
+    case StepKind::Command:
+    case StepKind::Pasv:
+    case StepKind::Stor:
+        state_ = ftpWaitingResponse;
+        send_step_line();
+        break;
+    }
+}
+
+void TFtpClient::next_step() {
+    ++step_index_;
+    run_step();
+}
+
+void TFtpClient::fail_step(int code) {
+    if (quit_on_failure_ && Connected() && failed_code_ == 0 && !steps_.empty() &&
+        step_index_ + 1 < steps_.size()) {
+        failed_code_ = code;
+        step_index_ = steps_.size() - 1; // the closing QUIT
+        run_step();
+        return;
+    }
+    end_request(code);
+}
+
+void TFtpClient::end_request(int code) {
+    if (failed_code_ != 0)
+        code = failed_code_;
+    state_ = ftpReady;
+    drop_data();
+    steps_.clear();
+    result_ = code;
+    QCoreApplication::postEvent(this, new RequestDoneEvent(static_cast<std::uint16_t>(code)));
+}
+
+void TFtpClient::customEvent(QEvent* event) {
+    if (event->type() != request_done_type())
+        return;
+    const auto handler = OnRequestDone; // the handler may replace itself
+    if (handler)
+        handler(*this, request_type_, static_cast<RequestDoneEvent*>(event)->code());
+}
+
+void TFtpClient::note_failure(const QString& text) {
+    last_response_ = text;
+    if (error_message_.isEmpty())
+        error_message_ = text;
+}
+
+void TFtpClient::OpenAsync() {
+    if (!may_start(false, {}))
+        return;
+    if (Connected()) {
+        refuse(QStringLiteral("FTP component already connected"));
+        return;
+    }
+    start_request(ftpOpenAsync, {Step{StepKind::Open, {}, {}, {}}});
+}
+
+void TFtpClient::UserAsync() {
+    if (!may_start(true, QStringLiteral("FTP component not connected")))
+        return;
+    if (user_name_.isEmpty()) {
+        refuse(QStringLiteral("UserName empty"));
+        return;
+    }
+    if (arguments_safe({user_name_}))
+        start_request(ftpUserAsync, {command(QStringLiteral("USER"), user_name_, {331, 230})});
+}
+
+void TFtpClient::PassAsync() {
+    if (!may_start(true, QStringLiteral("FTP component not connected")))
+        return;
+    if (pass_word_.isEmpty()) {
+        refuse(QStringLiteral("Password empty"));
+        return;
+    }
+    if (arguments_safe({pass_word_}))
+        start_request(ftpPassAsync, {command(QStringLiteral("PASS"), pass_word_, {230, 332})});
+}
+
+void TFtpClient::CwdAsync() {
+    if (!may_start(true, QStringLiteral("FTP component not connected")))
+        return;
+    if (host_dir_name_.isEmpty()) {
+        refuse(QStringLiteral("HostDirName empty"));
+        return;
+    }
+    if (arguments_safe({host_dir_name_}))
+        start_request(ftpCwdAsync, {command(QStringLiteral("CWD"), host_dir_name_, done_codes)});
+}
+
+void TFtpClient::MkdAsync() {
+    if (may_start(true, QStringLiteral("FTP component not connected")) &&
+        arguments_safe({host_file_name_}))
+        start_request(ftpMkdAsync, {command(QStringLiteral("MKD"), host_file_name_, done_codes)});
+}
+
+void TFtpClient::TypeSetAsync() {
+    if (may_start(true, QStringLiteral("FTP component not connected")))
+        start_request(ftpTypeSetAsync,
+                      {command(QStringLiteral("TYPE"),
+                               binary_ ? QStringLiteral("I") : QStringLiteral("A"), {200})});
+}
+
+// The transfer always runs in passive mode: active mode (PORT) is not offered by this engine.
+void TFtpClient::PutAsync() {
+    if (!may_start(true, QStringLiteral("STOR/APPE: not connected")))
+        return;
+    if (local_file_name_.isEmpty()) {
+        refuse(QStringLiteral("LocalFileName empty"));
+        return;
+    }
+    if (!arguments_safe({host_file_name_}))
+        return;
+    start_request(ftpPutAsync,
+                  {Step{StepKind::Pasv, QStringLiteral("PASV"), QStringLiteral("PASV"), {200, 227}},
+                   Step{StepKind::Stor,
+                        QStringLiteral("STOR"),
+                        QStringLiteral("STOR ") + host_file_name_,
+                        {}}});
+}
+
+// Without a control connection there is no session to end: QUIT then succeeds at once.
+void TFtpClient::QuitAsync() {
+    if (!may_start(false, {}))
+        return;
+    std::vector<Step> steps;
+    if (Connected())
+        steps.push_back({StepKind::Command, QStringLiteral("QUIT"), QStringLiteral("QUIT"), {221}});
+    start_request(ftpQuitAsync, std::move(steps));
+}
+
+void TFtpClient::AbortAsync() {
+    state_ = ftpAbort;
+    if (lookup_ != nullptr) {
+        lookup_->disconnect(this);
+        lookup_->deleteLater();
+        lookup_ = nullptr;
+    }
+    drop_data();
+    data_.abort();
+    control_.abort();
+    control_connecting_ = false;
+    input_.clear();
+    output_.clear();
+    steps_.clear();
+    failed_code_ = 0;
+    result_ = 0;
+    state_ = ftpReady;
+}
+
+bool TFtpClient::Size() {
+    return wait_sync([this] {
+        if (may_start(true, QStringLiteral("FTP component not connected")) &&
+            arguments_safe({host_file_name_})) {
+            size_result_ = 0;
+            start_request(ftpSizeAsync, {command(QStringLiteral("SIZE"), host_file_name_, {213})});
+        }
+    });
+}
+
+bool TFtpClient::Dele() {
+    return wait_sync([this] {
+        if (may_start(true, QStringLiteral("FTP component not connected")) &&
+            arguments_safe({host_file_name_}))
+            start_request(ftpDeleAsync,
+                          {command(QStringLiteral("DELE"), host_file_name_, done_codes)});
+    });
+}
+
+bool TFtpClient::Ren() {
+    return wait_sync([this] {
+        if (!may_start(true, QStringLiteral("FTP component not connected")))
+            return;
+        if (local_file_name_.isEmpty()) {
+            refuse(QStringLiteral("LocalFileName empty"));
+            return;
+        }
+        if (arguments_safe({host_file_name_, local_file_name_}))
+            start_request(ftpRenAsync,
+                          {command(QStringLiteral("RNFR"), host_file_name_, {350}),
+                           command(QStringLiteral("RNTO"), local_file_name_, done_codes)});
+    });
+}
+
+// PASS answered with 332 counts as logged in: the engine holds no account to send with ACCT.
+bool TFtpClient::Delete() {
+    return wait_sync([this] {
+        if (!is_ready()) {
+            refuse(QStringLiteral("FTP component not ready"));
+            return;
+        }
+        if (Connected()) {
+            refuse(QStringLiteral("FTP component already connected"));
+            return;
+        }
+        if (user_name_.isEmpty()) {
+            refuse(QStringLiteral("UserName empty"));
+            return;
+        }
+        if (pass_word_.isEmpty()) {
+            refuse(QStringLiteral("Password empty"));
+            return;
+        }
+        if (!arguments_safe({user_name_, pass_word_, host_dir_name_, host_file_name_}))
+            return;
+        std::vector<Step> steps{Step{StepKind::Open, {}, {}, {}},
+                                command(QStringLiteral("USER"), user_name_, {331, 230}),
+                                command(QStringLiteral("PASS"), pass_word_, {230, 332})};
+        if (!host_dir_name_.isEmpty())
+            steps.push_back(command(QStringLiteral("CWD"), host_dir_name_, done_codes));
+        steps.push_back(command(QStringLiteral("DELE"), host_file_name_, done_codes));
+        steps.push_back({StepKind::Command, QStringLiteral("QUIT"), QStringLiteral("QUIT"), {221}});
+        start_request(ftpDeleteAsync, std::move(steps), true);
+    });
+}
+
+bool TFtpClient::Quit() {
+    return wait_sync([this] { QuitAsync(); });
+}
+
+bool TFtpClient::Abort() {
+    return wait_sync([this] { AbortAsync(); });
+}
+
+bool TFtpClient::wait_sync(const std::function<void()>& start) {
+    using clock = std::chrono::steady_clock;
+    refused_ = false;
+    last_progress_ = clock::now();
+    try {
+        start();
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (refused_)
+        return false;
+    const auto limit = std::chrono::seconds(timeout_);
+    QTimer wake;
+    wake.setSingleShot(true);
+    for (;;) {
+        if (state_ == ftpReady || state_ == ftpInternalReady) {
+            const bool succeeded = result_ == 0;
+            // Deliver this request's own request-done now, while its type is still current.
+            QCoreApplication::sendPostedEvents(this, request_done_type());
+            return succeeded;
+        }
+        auto slice = std::chrono::milliseconds(wait_slice_ms);
+        if (timeout_ > 0) {
+            const auto left = last_progress_ + limit - clock::now();
+            if (left <= clock::duration::zero())
+                break;
+            slice = std::min(slice, std::chrono::ceil<std::chrono::milliseconds>(left));
+        }
+        wake.start(slice);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    AbortAsync();
+    error_message_ = QStringLiteral("426 Timeout");
+    status_code_ = 426;
+    return false;
+}
+
+// ---- control connection ---------------------------------------------------------------------
+
+void TFtpClient::start_open() {
+    last_response_.clear();
+    error_message_.clear();
+    status_code_ = 0;
+    state_ = ftpDnsLookup;
+    if (lookup_ != nullptr)
+        lookup_->deleteLater();
+    lookup_ = new QFutureWatcher<platform::HostLookupResult>(this);
+    auto* watcher = lookup_;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        if (watcher != lookup_)
+            return;
+        lookup_ = nullptr;
+        watcher->deleteLater();
+        host_found(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(&platform::lookup_ipv4, host_name_.toStdString()));
+}
+
+void TFtpClient::host_found(const platform::HostLookupResult& found) {
+    if (found.error != 0) {
+        last_response_ =
+            QStringLiteral("500 DNS lookup error - ") + QString::fromStdString(found.description);
+        status_code_ = 500;
+        error_message_ = last_response_;
+        end_request(found.error);
+        return;
+    }
+    const auto port = platform::tcp_service_port(port_.toStdString());
+    if (!port) {
+        last_response_ = QStringLiteral("500 Connect error - unknown port: ") + port_;
+        status_code_ = 500;
+        error_message_ = last_response_;
+        end_request(EINVAL);
+        return;
+    }
+    state_ = ftpWaitingBanner;
+    const int error = control_.connect(found.address, *port);
+    if (error != 0) {
+        connect_failed(error);
+        return;
+    }
+    control_connecting_ = true;
+    control_.watch_write(true);
+}
+
+void TFtpClient::connect_failed(int error) {
+    const QString description = error_text(error);
+    last_response_ = description.isEmpty()
+                         ? QStringLiteral("500 Connect Unknown Error (#%1)").arg(error)
+                         : QStringLiteral("500 Connect error - ") + description;
+    status_code_ = 500;
+    error_message_ = last_response_;
+    close_control();
+    end_request(error);
+}
+
+void TFtpClient::control_writable() {
+    if (!control_connecting_) {
+        flush_output();
+        return;
+    }
+    control_connecting_ = false;
+    const int error = control_.socket().connect_result();
+    if (error != 0) {
+        connect_failed(error);
+        return;
+    }
+    control_.watch_write(!output_.isEmpty());
+    control_.watch_read(true);
+}
+
+void TFtpClient::control_readable() {
+    std::array<char, 16384> buffer{};
+    QString closed_reason;
+    bool closed = false;
+    for (;;) {
+        const auto got = control_.socket().receive(buffer.data(), buffer.size());
+        if (got.would_block)
+            break;
+        if (got.error != 0 || got.bytes == 0) {
+            closed = true;
+            closed_reason = got.error != 0 ? error_text(got.error)
+                                           : QStringLiteral("connection closed by the server");
+            break;
+        }
+        input_.append(buffer.data(), static_cast<qsizetype>(got.bytes));
+    }
+    // Each line leaves the buffer before it is handled: handlers may run a nested event loop.
+    for (qsizetype end = input_.indexOf('\n'); end >= 0; end = input_.indexOf('\n')) {
+        const QByteArray line = input_.left(end);
+        input_.remove(0, end + 1);
+        handle_line(line);
+    }
+    if (input_.size() > longest_reply_line) {
+        control_closed(QStringLiteral("reply line too long"));
+        return;
+    }
+    if (closed)
+        control_closed(closed_reason);
+}
+
+void TFtpClient::control_closed(const QString& reason) {
+    if (!control_.is_open())
+        return;
+    const bool awaiting =
+        state_ == ftpWaitingBanner || state_ == ftpWaitingResponse || state_ == ftpPasvReady;
+    close_control();
+    if (!awaiting)
+        return;
+    note_failure(QStringLiteral("500 Control connection closed - ") + reason);
+    status_code_ = 500;
+    end_request(500);
+}
+
+void TFtpClient::close_control() {
+    control_.close();
+    control_connecting_ = false;
+    input_.clear();
+    output_.clear();
+}
+
+void TFtpClient::handle_line(const QByteArray& raw) {
+    qsizetype end = raw.size();
+    while (end > 0 && static_cast<unsigned char>(raw[end - 1]) < 0x20)
+        --end;
+    const QString line = QString::fromLocal8Bit(raw.left(end));
+    display(QStringLiteral("< ") + line);
+    if (line.size() < 3 || !is_digit(line[0]) || !is_digit(line[1]) || !is_digit(line[2]))
+        return;
+    if (line.size() > 3 && line[3] == QLatin1Char('-'))
+        return; // a multi-line reply goes on
+    const int code = line.left(3).toInt();
+    status_code_ = code;
+    if (state_ == ftpWaitingBanner) {
+        if (code == 220) {
+            state_ = ftpConnected;
+            next_step();
+            return;
+        }
+        note_failure(line);
+        close_control();
+        end_request(500);
+        return;
+    }
+    if (state_ != ftpWaitingResponse || step_index_ >= steps_.size())
+        return; // nothing awaits a reply
+    last_response_ = line;
+    if (steps_[step_index_].kind == StepKind::Stor)
+        stor_reply(code, line);
+    else
+        command_reply(code, line);
+}
+
+void TFtpClient::command_reply(int code, const QString& line) {
+    const Step& step = steps_[step_index_];
+    const bool accepted =
+        std::find(step.accepted.begin(), step.accepted.end(), code) != step.accepted.end();
+    if (!accepted && error_message_.isEmpty())
+        error_message_ = line;
+    if (step.verb == QLatin1String("QUIT")) {
+        state_ = ftpInternalReady;
+        close_control();
+        end_request(accepted ? 0 : code);
+        return;
+    }
+    if (!accepted) {
+        fail_step(code);
+        return;
+    }
+    if (step.kind == StepKind::Pasv) {
+        pasv_reply(line);
+        return;
+    }
+    if (step.verb == QLatin1String("SIZE")) {
+        // The number must be a whole non-negative 64-bit value: a garbled reply is a failure,
+        // never a size of 0.
+        const QString number = line.mid(4).trimmed().section(QLatin1Char(' '), 0, 0);
+        bool ok = !number.isEmpty() && std::all_of(number.begin(), number.end(), is_digit);
+        const qlonglong size = ok ? number.toLongLong(&ok) : 0;
+        if (!ok) {
+            error_message_ = line;
+            fail_step(500);
+            return;
+        }
+        size_result_ = size;
+    }
+    next_step();
+}
+
+void TFtpClient::send_step_line() {
+    const Step& step = steps_[step_index_];
+    // The password never reaches the display: it would land in a log written to disk.
+    display(QStringLiteral("> ") +
+            (step.verb == QLatin1String("PASS") ? QStringLiteral("PASS ****") : step.line));
+    if (!control_.is_open())
+        return; // a display handler aborted the engine
+    output_ += step.line.toLocal8Bit() + "\r\n";
+    flush_output();
+}
+
+void TFtpClient::flush_output() {
+    while (!output_.isEmpty()) {
+        const auto sent =
+            control_.socket().send(output_.constData(), static_cast<std::size_t>(output_.size()));
+        if (sent.would_block) {
+            control_.watch_write(true);
+            return;
+        }
+        if (sent.error != 0) {
+            control_closed(error_text(sent.error));
+            return;
+        }
+        output_.remove(0, static_cast<qsizetype>(sent.bytes));
+    }
+    control_.watch_write(false);
+}
+
+void TFtpClient::display(const QString& text) {
+    const auto handler = OnDisplay;
+    if (!handler)
+        return;
+    QString msg = text;
+    handler(*this, msg);
+}
+
+// ---- data connection ------------------------------------------------------------------------
+
+void TFtpClient::pasv_reply(const QString& line) {
+    state_ = ftpPasvReady;
+    local_file_.setFileName(local_file_name_);
+    if (!local_file_.open(QIODevice::ReadOnly)) {
+        note_failure(QStringLiteral("Unable to open local file ") + local_file_name_ +
+                     QStringLiteral(": ") + local_file_.errorString());
+        end_request(426);
+        return;
+    }
+    static const QRegularExpression fields(
+        QStringLiteral("([0-9]+),([0-9]+),([0-9]+),([0-9]+),([0-9]+),([0-9]+)"));
+    const auto match = fields.match(line, 3);
+    std::array<int, 6> numbers{};
+    bool valid = match.hasMatch();
+    for (int i = 0; valid && i < 6; ++i) {
+        numbers[i] = match.captured(i + 1).toInt(&valid);
+        valid = valid && numbers[i] <= 255;
+    }
+    const int port = numbers[4] * 256 + numbers[5];
+    if (!valid || port == 0) {
+        data_failed(QStringLiteral("invalid passive mode reply"));
+        return;
+    }
+    const std::uint32_t announced = static_cast<std::uint32_t>(numbers[0]) << 24 |
+                                    static_cast<std::uint32_t>(numbers[1]) << 16 |
+                                    static_cast<std::uint32_t>(numbers[2]) << 8 |
+                                    static_cast<std::uint32_t>(numbers[3]);
+    // The data connection goes where the control connection goes: a reply that names another
+    // host could make this client connect anywhere.
+    const std::uint32_t peer = control_.socket().peer_address();
+    if (announced != peer)
+        display(QStringLiteral("! PASV address %1 ignored, data connection to %2")
+                    .arg(address_text(announced), address_text(peer)));
+    if (state_ != ftpPasvReady)
+        return; // a display handler aborted the engine
+    const int error = data_.connect(peer, static_cast<std::uint16_t>(port));
+    if (error != 0) {
+        data_failed(error_text(error));
+        return;
+    }
+    data_connecting_ = true;
+    data_.watch_write(true);
+}
+
+void TFtpClient::data_failed(const QString& reason) {
+    note_failure(QStringLiteral("Unable to establish data connection - ") + reason);
+    end_request(550);
+}
+
+void TFtpClient::data_writable() {
+    if (data_connecting_) {
+        data_connecting_ = false;
+        const int error = data_.socket().connect_result();
+        if (error != 0) {
+            data_failed(error_text(error));
+            return;
+        }
+        data_.watch_write(false);
+        next_step(); // STOR
+        return;
+    }
+    if (!sending_) {
+        data_.watch_write(false);
+        return;
+    }
+    bool abort = false;
+    if (const auto handler = OnProgress64)
+        handler(*this, sent_, abort);
+    if (abort) {
+        AbortAsync();
+        return;
+    }
+    last_progress_ = std::chrono::steady_clock::now();
+    if (!sending_)
+        return; // the handler ended the transfer
+    std::int64_t offset = sent_;
+    const auto result = data_.socket().send_file(local_file_.handle(), offset, block_size);
+    if (result.would_block)
+        return;
+    if (result.error != 0) {
+        sending_ended(result.error);
+        return;
+    }
+    if (result.bytes == 0) {
+        start_drain();
+        return;
+    }
+    sent_ = offset;
+}
+
+// Everything is handed to the kernel: end the sending direction and wait (bounded) for the
+// server to close its side, so that no unsent byte is lost to a reset.
+void TFtpClient::start_drain() {
+    sending_ = false;
+    data_.watch_write(false);
+    data_.socket().shutdown_send();
+    data_.watch_read(true);
+    drain_timer_.start();
+}
+
+void TFtpClient::data_readable() {
+    std::array<char, 4096> buffer{};
+    for (;;) {
+        const auto got = data_.socket().receive(buffer.data(), buffer.size());
+        if (got.would_block)
+            return;
+        if (got.error != 0 || got.bytes == 0) {
+            drain_timer_.stop();
+            data_.close();
+            sending_ended(got.error);
+            return;
+        }
+    }
+}
+
+void TFtpClient::sending_ended(int error) {
+    sending_ = false;
+    sending_ended_ = true;
+    if (error != 0) {
+        send_error_ = error;
+        data_.abort();
+    }
+    finish_stor();
+}
+
+void TFtpClient::stor_reply(int code, const QString& line) {
+    if (!stor_started_) {
+        if (code == 150 || code == 125) {
+            stor_started_ = true;
+            sending_ = true;
+            sent_ = 0;
+            last_progress_ = std::chrono::steady_clock::now();
+            data_.watch_write(true);
+            return;
+        }
+        note_failure(line);
+        end_request(code);
+        return;
+    }
+    if (code < 200)
+        return; // a further preliminary line
+    if (code == 226 || code == 250) {
+        stor_final_ok_ = true;
+        finish_stor();
+        return;
+    }
+    note_failure(line);
+    display(QStringLiteral("! STOR Failed"));
+    end_request(code);
+}
+
+// The store succeeds only once the final reply and the end of sending have both arrived.
+void TFtpClient::finish_stor() {
+    if (!sending_ended_ || !stor_final_ok_)
+        return;
+    if (send_error_ != 0) {
+        note_failure(QStringLiteral("426 Data connection lost - ") + error_text(send_error_));
+        end_request(426);
+        return;
+    }
+    end_request(0);
+}
+
+void TFtpClient::drop_data() {
+    drain_timer_.stop();
+    data_.close();
+    data_connecting_ = false;
+    local_file_.close();
+    sent_ = 0;
+    stor_started_ = false;
+    sending_ = false;
+    sending_ended_ = false;
+    send_error_ = 0;
+    stor_final_ok_ = false;
+}
+
+} // namespace zel

@@ -1,0 +1,193 @@
+#pragma once
+
+#include "ftp/ftp_request.h"
+#include "ftp/socket_channel.h"
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+template <typename T>
+class QFutureWatcher;
+
+namespace zel {
+
+namespace platform {
+struct HostLookupResult;
+}
+
+// A request refused locally while no OnError handler is set.
+class FtpError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Event-driven FTP client for the upload path: one control connection, one passive data
+// connection, both served by the event loop of the thread that owns the object. Each
+// asynchronous request ends in exactly one OnRequestDone, delivered through a posted event once
+// the engine is ready again; the synchronous requests start the same request and keep
+// dispatching events while they wait, so handlers may run nested inside them.
+class TFtpClient : public QObject {
+public:
+    using RequestDoneHandler =
+        std::function<void(TFtpClient& sender, TFtpRequest rq_type, std::uint16_t err_code)>;
+    using ProgressHandler =
+        std::function<void(TFtpClient& sender, std::int64_t count, bool& abort)>;
+    using MessageHandler = std::function<void(TFtpClient& sender, QString& msg)>;
+
+    explicit TFtpClient(QObject* parent = nullptr);
+    ~TFtpClient() override;
+    TFtpClient(const TFtpClient&) = delete;
+    TFtpClient& operator=(const TFtpClient&) = delete;
+
+    const QString& HostName() const { return host_name_; }
+    void SetHostName(const QString& value) { host_name_ = value; }
+    const QString& Port() const { return port_; }
+    void SetPort(const QString& value) { port_ = value; }
+    const QString& UserName() const { return user_name_; }
+    void SetUserName(const QString& value) { user_name_ = value; }
+    const QString& PassWord() const { return pass_word_; }
+    void SetPassWord(const QString& value) { pass_word_ = value; }
+    const QString& HostDirName() const { return host_dir_name_; }
+    void SetHostDirName(const QString& value) { host_dir_name_ = value; }
+    const QString& HostFileName() const { return host_file_name_; }
+    void SetHostFileName(const QString& value) { host_file_name_ = value; }
+    const QString& LocalFileName() const { return local_file_name_; }
+    void SetLocalFileName(const QString& value) { local_file_name_ = value; }
+    bool Binary() const { return binary_; }
+    void SetBinary(bool value) { binary_ = value; }
+    bool Passive() const { return passive_; }
+    void SetPassive(bool value) { passive_ = value; }
+    int Timeout() const { return timeout_; }
+    void SetTimeout(int seconds) { timeout_ = seconds; }
+
+    bool Connected() const { return control_.is_open(); }
+    std::int64_t SizeResult() const { return size_result_; }
+    const QString& ErrorMessage() const { return error_message_; }
+    int StatusCode() const { return status_code_; }
+    TFtpState State() const { return state_; }
+    TFtpRequest RequestType() const { return request_type_; }
+
+    RequestDoneHandler OnRequestDone;
+    ProgressHandler OnProgress64;
+    MessageHandler OnDisplay;
+    MessageHandler OnError;
+
+    void OpenAsync();
+    void UserAsync();
+    void PassAsync();
+    void CwdAsync();
+    void MkdAsync();
+    void TypeSetAsync();
+    void PutAsync();
+    void QuitAsync();
+    void AbortAsync();
+
+    bool Size();
+    bool Dele();
+    bool Ren();
+    bool Delete();
+    bool Quit();
+    bool Abort();
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    enum class StepKind : std::uint8_t { Open, Command, Pasv, Stor };
+    struct Step {
+        StepKind kind = StepKind::Command;
+        QString verb;
+        QString line; // the command line as sent, without CR LF
+        std::vector<int> accepted;
+    };
+
+    static Step command(const QString& verb, const QString& argument, std::vector<int> accepted);
+    bool is_ready() const;
+    bool refuse(const QString& text);
+    bool may_start(bool needs_connection, const QString& not_connected_text);
+    bool arguments_safe(const QStringList& arguments);
+    void start_request(TFtpRequest type, std::vector<Step> steps, bool quit_on_failure = false);
+    void run_step();
+    void next_step();
+    void fail_step(int code);
+    void end_request(int code);
+    bool wait_sync(const std::function<void()>& start);
+
+    void start_open();
+    void host_found(const platform::HostLookupResult& found);
+    void connect_failed(int error);
+    void control_writable();
+    void control_readable();
+    void control_closed(const QString& reason);
+    void handle_line(const QByteArray& raw);
+    void command_reply(int code, const QString& line);
+    void send_step_line();
+    void flush_output();
+    void close_control();
+
+    void pasv_reply(const QString& line);
+    void data_failed(const QString& reason);
+    void data_writable();
+    void data_readable();
+    void start_drain();
+    void sending_ended(int error);
+    void stor_reply(int code, const QString& line);
+    void finish_stor();
+    void drop_data();
+    void note_failure(const QString& text);
+
+    void display(const QString& text);
+
+    QString host_name_;
+    QString port_ = QStringLiteral("ftp");
+    QString user_name_;
+    QString pass_word_;
+    QString host_dir_name_;
+    QString host_file_name_;
+    QString local_file_name_;
+    bool binary_ = true;
+    bool passive_ = false;
+    int timeout_ = 15;
+    std::int64_t size_result_ = 0;
+    QString error_message_;
+    QString last_response_;
+    int status_code_ = 0;
+
+    TFtpState state_ = ftpReady;
+    TFtpRequest request_type_ = ftpNone;
+    std::vector<Step> steps_;
+    std::size_t step_index_ = 0;
+    int result_ = 0;
+    int failed_code_ = 0;          // the failed step of a request that still sends QUIT
+    bool quit_on_failure_ = false; // the request runs on a connection of its own (Delete)
+    bool refused_ = false;         // the last request was refused locally
+
+    SocketChannel control_;
+    bool control_connecting_ = false;
+    QByteArray input_;
+    QByteArray output_;
+
+    SocketChannel data_;
+    bool data_connecting_ = false;
+    QFile local_file_;
+    std::int64_t sent_ = 0;
+    bool stor_started_ = false; // the preliminary STOR reply has arrived
+    bool sending_ = false;
+    bool sending_ended_ = false;
+    int send_error_ = 0;
+    bool stor_final_ok_ = false;
+    QTimer drain_timer_;
+
+    QFutureWatcher<platform::HostLookupResult>* lookup_ = nullptr; // a child while it runs
+    std::chrono::steady_clock::time_point last_progress_;
+};
+
+} // namespace zel

@@ -1,0 +1,12 @@
+#include "platform/error_text.h"
+
+#include <cstring>
+
+namespace zel::platform {
+
+std::string error_description(int error) {
+    const char* text = ::strerrordesc_np(error);
+    return text != nullptr ? text : std::string();
+}
+
+} // namespace zel::platform
