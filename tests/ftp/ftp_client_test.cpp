@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -150,6 +151,10 @@ struct Refusal {
     const char* text;
 };
 
+void PrintTo(const Refusal& refusal, std::ostream* out) {
+    *out << refusal.name;
+}
+
 class Refusals : public Engine, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(Refusals, AreReportedThroughOnErrorWithoutRequestDoneOrAnyByteSent) {
@@ -280,6 +285,10 @@ struct DataCase {
     const char* error_prefix;
     bool stored;
 };
+
+void PrintTo(const DataCase& data_case, std::ostream* out) {
+    *out << data_case.name;
+}
 
 class DataConnection : public Engine, public ::testing::WithParamInterface<DataCase> {};
 
