@@ -1,4 +1,5 @@
 #include "log/core/known_folders.h"
+#include "tests/log_core/qt_print.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,5 @@
 #include "log/core/log_vocabulary.h"
+#include "tests/log_core/qt_print.h"
 
 #include <gtest/gtest.h>
 
