@@ -1,10 +1,21 @@
 #include "tests/support/py_ftp_server.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 
 namespace zel::test {
 
-PyFtpServer::PyFtpServer() {
+namespace {
+
+QString root_template(const QString& parent_folder) {
+    const QString parent = parent_folder.isEmpty() ? QDir::tempPath() : parent_folder;
+    return parent + QStringLiteral("/zel_ftp_root_XXXXXX");
+}
+
+} // namespace
+
+PyFtpServer::PyFtpServer(const QString& parent_folder)
+    : root_(root_template(parent_folder)) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral("/usr/bin/python3"),
                    {QStringLiteral(ZEL_FTP_SERVER_SCRIPT), QStringLiteral("--root"), root(),

@@ -13,7 +13,8 @@ public:
     static constexpr const char* user = "zelsupport";
     static constexpr const char* password = "secret-pw";
 
-    PyFtpServer();
+    // The root folder is made inside `parent_folder` (the system's temporary folder when empty).
+    explicit PyFtpServer(const QString& parent_folder = {});
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer&) = delete;
     PyFtpServer& operator=(const PyFtpServer&) = delete;

@@ -5,18 +5,16 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <algorithm>
-
 namespace zel::test {
 
 bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
     const QDeadlineTimer deadline(timeout_ms);
-    QTimer wake;
+    QTimer wake; // ends the last wait when nothing else happens before the deadline
     wake.setSingleShot(true);
+    wake.start(timeout_ms);
     while (!condition()) {
         if (deadline.hasExpired())
             return condition();
-        wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
