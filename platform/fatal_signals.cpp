@@ -1,14 +1,22 @@
 #include "platform/fatal_signals.h"
 
+#include "platform/process_info.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <thread>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -172,18 +180,159 @@ void pass_on(int signal, siginfo_t* info, void* context) {
         ::raise(signal);
 }
 
+std::uint32_t kernel_thread_id() noexcept {
+    return static_cast<std::uint32_t>(::syscall(SYS_gettid));
+}
+
+// The reporter: a thread that runs the observer for a faulting thread, so that the observer
+// works on an ordinary stack, with the floating-point exceptions of an ordinary thread (masked:
+// logging a floating-point fault cannot raise another), and may wait on locks without
+// blocking the faulting thread forever. The handler and the reporter talk through two pipes,
+// which are safe to use in a signal handler: a byte on `request` asks for a report of `slot`, a
+// byte on `done` says it is finished. One report at a time: a thread that faults while another
+// report is in flight is not reported.
+struct fault_slot {
+    exception_record record;
+    std::uint32_t thread = 0;
+};
+
+class reporter {
+public:
+    reporter() = default;
+    ~reporter() { stop(); }
+    reporter(const reporter&) = delete;
+    reporter& operator=(const reporter&) = delete;
+
+    bool start() {
+        if (running_.load())
+            return true;
+        if (::pipe2(request_, O_CLOEXEC) != 0)
+            return false;
+        if (::pipe2(done_, O_CLOEXEC | O_NONBLOCK) != 0) {
+            close_pipe(request_);
+            return false;
+        }
+        busy_.store(false);
+        thread_ = std::make_unique<std::thread>([this] { serve(); });
+        running_.store(true);
+        return true;
+    }
+
+    void stop() {
+        if (!running_.load())
+            return;
+        running_.store(false);
+        const char stop_request = 'S';
+        (void)!::write(request_[1], &stop_request, 1);
+        thread_->join();
+        thread_.reset();
+        close_pipe(request_);
+        close_pipe(done_);
+    }
+
+    // A forked child has no reporter thread: forget the parent's (its handle is left alone).
+    void forget_after_fork() noexcept {
+        if (!running_.load())
+            return;
+        running_.store(false);
+        (void)thread_.release();
+        close_pipe(request_);
+        close_pipe(done_);
+    }
+
+    // In the signal handler: async-signal-safe calls only.
+    void report(const exception_record& record) noexcept {
+        const std::uint32_t thread = kernel_thread_id();
+        bool expected = false;
+        if (!running_.load() || thread == reporter_thread_.load() ||
+            !busy_.compare_exchange_strong(expected, true))
+            return;
+        slot_.record = record;
+        slot_.thread = thread;
+        char stale = 0;
+        while (::read(done_[0], &stale, 1) == 1) {
+        }
+        const char report_request = 'R';
+        if (::write(request_[1], &report_request, 1) != 1) {
+            busy_.store(false);
+            return;
+        }
+        wait_done();
+    }
+
+private:
+    void serve() {
+        reporter_thread_.store(kernel_thread_id());
+        for (;;) {
+            char request = 0;
+            const ssize_t got = ::read(request_[0], &request, 1);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got != 1 || request != 'R')
+                return;
+            if (const fatal_signal_observer observer = current_observer.load()) {
+                exception_record record = slot_.record;
+                set_acting_thread_id(slot_.thread);
+                observer(exception_pointers{&record, nullptr}, slot_.thread);
+                set_acting_thread_id(0);
+            }
+            const char finished = 'D';
+            (void)!::write(done_[1], &finished, 1);
+            busy_.store(false); // after the answer: the next report drains it first
+        }
+    }
+
+    void wait_done() noexcept {
+        timespec deadline{};
+        ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+        const long long end_ms =
+            deadline.tv_sec * 1000LL + deadline.tv_nsec / 1000000 + report_patience_ms;
+        for (;;) {
+            timespec now{};
+            ::clock_gettime(CLOCK_MONOTONIC, &now);
+            const long long left = end_ms - (now.tv_sec * 1000LL + now.tv_nsec / 1000000);
+            if (left <= 0)
+                return;
+            pollfd done{done_[0], POLLIN, 0};
+            const int ready = ::poll(&done, 1, static_cast<int>(left));
+            if (ready > 0) {
+                char answer = 0;
+                (void)!::read(done_[0], &answer, 1);
+                return;
+            }
+            if (ready < 0 && errno != EINTR)
+                return;
+        }
+    }
+
+    static void close_pipe(int (&pipe)[2]) noexcept {
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+        pipe[0] = pipe[1] = -1;
+    }
+
+    std::unique_ptr<std::thread> thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> busy_{false};
+    std::atomic<std::uint32_t> reporter_thread_{0};
+    int request_[2] = {-1, -1};
+    int done_[2] = {-1, -1};
+    fault_slot slot_;
+};
+
+reporter the_reporter;
+
+const int fork_reset_registered =
+    ::pthread_atfork(nullptr, nullptr, [] { the_reporter.forget_after_fork(); });
+
 void on_signal(int signal, siginfo_t* info, void* context) {
-    // A fault inside the observer comes back here (SA_NODEFER) and only goes on to the
-    // previous disposition. The kernel runs a handler with a freshly initialised FPU (every
-    // floating-point exception masked) and restores the interrupted state when it returns, so
-    // the observer cannot raise a floating-point exception again.
+    // A fault inside the handler comes back here (SA_NODEFER) and only goes on to the previous
+    // disposition.
     static thread_local bool inside = false;
     const int saved_errno = errno;
-    const fatal_signal_observer observer = current_observer.load();
-    if (!inside && observer != nullptr) {
+    if (!inside) {
         inside = true;
-        exception_record record = describe(signal, *info, context);
-        observer(exception_pointers{&record, context});
+        the_reporter.report(describe(signal, *info, context));
         inside = false;
     }
     errno = saved_errno;
@@ -263,6 +412,10 @@ bool install_fatal_signal_handlers(fatal_signal_observer observer) {
     const std::lock_guard guard(install_mutex);
     current_observer.store(observer);
     ensure_alternate_signal_stack();
+    if (!the_reporter.start()) {
+        current_observer.store(nullptr);
+        return false;
+    }
     if (installed)
         return true;
 
@@ -274,6 +427,7 @@ bool install_fatal_signal_handlers(fatal_signal_observer observer) {
         if (::sigaction(signal, nullptr, &previous_actions[signal]) != 0 ||
             ::sigaction(signal, &ours, nullptr) != 0) {
             restore_previous();
+            the_reporter.stop();
             current_observer.store(nullptr);
             return false;
         }
@@ -284,11 +438,11 @@ bool install_fatal_signal_handlers(fatal_signal_observer observer) {
 
 void remove_fatal_signal_handlers() {
     const std::lock_guard guard(install_mutex);
-    current_observer.store(nullptr);
-    if (!installed)
-        return;
-    restore_previous();
+    if (installed)
+        restore_previous();
     installed = false;
+    the_reporter.stop();
+    current_observer.store(nullptr);
 }
 
 void ensure_alternate_signal_stack() {

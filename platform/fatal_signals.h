@@ -7,21 +7,29 @@
 
 namespace zel::platform {
 
-// Called on the faulting thread, inside the signal handler, on the alternate signal stack when
-// the thread has one. It must not wait on a lock. Afterwards the signal goes on to the
-// disposition that was installed before ours (the default one terminates the process).
-using fatal_signal_observer = void (*)(const exception_pointers& exception) noexcept;
+// Receives one fatal signal, described as an exception record, on the capture's own reporter
+// thread (an ordinary thread: it may take locks and allocate) while the faulting thread waits
+// in its signal handler. current_thread_id() of the reporter answers the faulting thread's id
+// during the call. The context of the record is null.
+using fatal_signal_observer = void (*)(const exception_pointers& exception,
+                                       std::uint32_t faulting_thread) noexcept;
 
-// Catches SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS and SIGABRT for the whole process and
-// gives the calling thread an alternate signal stack. Replaces the observer when already
-// installed; false when a handler could not be installed (nothing is left installed then).
+// Catches SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS and SIGABRT for the whole process,
+// starts the reporter thread and gives the calling thread an alternate signal stack. The
+// handler waits at most `report_patience_ms` for the observer; a reporter that does not finish in
+// time (it waits on a lock that the faulting thread holds) is given up. Then the signal goes on
+// to the disposition that was installed before ours (the default one ends the process).
+// Replaces the observer when already installed; false when a handler could not be installed
+// (nothing is left installed then).
 bool install_fatal_signal_handlers(fatal_signal_observer observer);
 
-// Puts the previous dispositions back.
+// Puts the previous dispositions back and stops the reporter thread.
 void remove_fatal_signal_handlers();
 
+inline constexpr int report_patience_ms = 3000;
+
 // Gives the calling thread its own alternate signal stack (kept until the thread ends), so that
-// a stack overflow on that thread still reaches the observer.
+// a stack overflow on that thread still reaches the handler.
 void ensure_alternate_signal_stack();
 
 // The system's description of an exception code that stands for a signal without a Windows

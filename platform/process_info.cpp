@@ -23,6 +23,10 @@ std::uint32_t current_thread_id() noexcept {
     return cached_thread_id;
 }
 
+void set_acting_thread_id(std::uint32_t id) noexcept {
+    cached_thread_id = id;
+}
+
 std::uint32_t current_process_id() noexcept {
     return static_cast<std::uint32_t>(::getpid());
 }

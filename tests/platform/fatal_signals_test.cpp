@@ -1,4 +1,5 @@
 #include "platform/fatal_signals.h"
+#include "platform/process_info.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
+#include <string>
 #include <sys/mman.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zel::platform {
@@ -33,7 +37,10 @@ void append(char*& out, const char* text) {
         *out++ = *text++;
 }
 
-void print_record(const exception_pointers& exception) noexcept {
+// Runs on the reporter thread, which answers the faulting thread's id.
+void print_record(const exception_pointers& exception, std::uint32_t faulting_thread) noexcept {
+    if (faulting_thread != current_thread_id())
+        return;
     char line[200];
     char* out = line;
     const exception_record& record = *exception.record;
@@ -189,6 +196,40 @@ TEST_F(FatalSignals, RemovingPutsThePreviousDispositionBack) {
     struct sigaction after {};
     ::sigaction(SIGBUS, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+std::mutex held_by_the_faulting_thread;
+
+void wait_for_the_faulting_thread(const exception_pointers&, std::uint32_t) noexcept {
+    (void)!::write(STDERR_FILENO, "observer waits\n", 15);
+    const std::lock_guard never(held_by_the_faulting_thread);
+    (void)!::write(STDERR_FILENO, "observer done\n", 14);
+}
+
+TEST_F(FatalSignals, FaultOnAnotherThreadIsReportedWithThatThreadsId) {
+    EXPECT_EXIT(
+        {
+            capture();
+            std::thread([] {
+                ensure_alternate_signal_stack();
+                const std::string line =
+                    "faulting thread " + std::to_string(current_thread_id()) +
+                    (current_thread_id() != current_process_id() ? " is not main\n" : "\n");
+                (void)!::write(STDERR_FILENO, line.data(), line.size());
+                std::exit(recurse(0));
+            }).join();
+        },
+        testing::KilledBySignal(SIGSEGV), "is not main\ncode=C00000FD");
+}
+
+TEST_F(FatalSignals, ObserverThatCannotFinishIsGivenUp) {
+    EXPECT_EXIT(
+        {
+            ASSERT_TRUE(install_fatal_signal_handlers(&wait_for_the_faulting_thread));
+            held_by_the_faulting_thread.lock();
+            *opaque(reinterpret_cast<volatile int*>(0x10)) = 1;
+        },
+        testing::KilledBySignal(SIGSEGV), "observer waits\n$");
 }
 
 TEST(FloatInvalidRefinement, MorePreciseConditionsWinInTheirOrder) {
