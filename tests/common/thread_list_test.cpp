@@ -1,4 +1,5 @@
 #include "Common/thread_list.h"
+#include "tests/common/test_item.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,9 @@
 namespace zel {
 namespace {
 
-struct Item {
-    int id;
-};
-using ItemRef = std::shared_ptr<Item>;
-
-ItemRef item(int id) {
-    return std::make_shared<Item>(Item{id});
-}
+using test::Item;
+using test::item;
+using test::ItemRef;
 
 // Records every notification and lets the tests set the capacity directly.
 class ProbeList : public TZelInterfaceList<Item> {

@@ -1,4 +1,5 @@
 #include "Common/threaded_queue.h"
+#include "tests/common/test_item.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,9 @@
 namespace zel {
 namespace {
 
-struct Item {
-    int id;
-};
-using ItemRef = std::shared_ptr<Item>;
-
-ItemRef item(int id) {
-    return std::make_shared<Item>(Item{id});
-}
+using test::Item;
+using test::item;
+using test::ItemRef;
 
 constexpr auto bound = std::chrono::seconds(10);
 
@@ -160,13 +156,7 @@ TEST(ThreadedQueueNoWait, ProducersKeepTheirOrderThroughOneConsumer) {
     constexpr int producers = 4;
     constexpr int per_producer = 2000;
     TThreadedQueueNoWait<Item> queue;
-    std::vector<std::thread> threads;
-    threads.reserve(producers);
-    for (int p = 0; p < producers; ++p)
-        threads.emplace_back([&queue, p] {
-            for (int i = 0; i < per_producer; ++i)
-                queue.Enqueue(item(p * per_producer + i));
-        });
+    auto threads = test::start_producers(queue, producers, per_producer);
 
     std::vector<int> next(producers, 0);
     int received = 0;
@@ -239,13 +229,7 @@ TEST(ThreadedQueueLinkedList, EveryItemReachesExactlyOneOfManyConsumers) {
                 ids.push_back(out->id);
             return ids;
         }));
-    std::vector<std::thread> threads;
-    threads.reserve(producers);
-    for (int p = 0; p < producers; ++p)
-        threads.emplace_back([&queue, p] {
-            for (int i = 0; i < per_producer; ++i)
-                queue.Enqueue(item(p * per_producer + i));
-        });
+    auto threads = test::start_producers(queue, producers, per_producer);
     for (auto& thread : threads)
         thread.join();
     for (int c = 0; c < consumers; ++c)
