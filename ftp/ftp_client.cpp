@@ -7,9 +7,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
-#include <QFutureWatcher>
 #include <QRegularExpression>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <array>
@@ -68,6 +66,7 @@ TFtpClient::TFtpClient(QObject* parent)
     data_.on_readable = [this] { data_readable(); };
     drain_timer_.setSingleShot(true);
     drain_timer_.setInterval(drain_limit_ms);
+    connect(&lookup_notifier_, &QSocketNotifier::activated, this, [this] { lookup_ready(); });
     connect(&drain_timer_, &QTimer::timeout, this, [this] {
         data_.close();
         sending_ended(0);
@@ -272,11 +271,7 @@ void TFtpClient::QuitAsync() {
 
 void TFtpClient::AbortAsync() {
     state_ = ftpAbort;
-    if (lookup_ != nullptr) {
-        lookup_->disconnect(this);
-        lookup_->deleteLater();
-        lookup_ = nullptr;
-    }
+    cancel_lookup();
     drop_data();
     data_.abort();
     control_.abort();
@@ -407,18 +402,29 @@ void TFtpClient::start_open() {
     error_message_.clear();
     status_code_ = 0;
     state_ = ftpDnsLookup;
-    if (lookup_ != nullptr)
-        lookup_->deleteLater();
-    lookup_ = new QFutureWatcher<platform::HostLookupResult>(this);
-    auto* watcher = lookup_;
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
-        if (watcher != lookup_)
-            return;
-        lookup_ = nullptr;
-        watcher->deleteLater();
-        host_found(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run(&platform::lookup_ipv4, host_name_.toStdString()));
+    cancel_lookup();
+    lookup_ = std::make_unique<platform::HostLookup>(host_name_.toStdString());
+    if (lookup_->ready_descriptor() < 0) {
+        lookup_ready(); // answered at once, without a thread
+        return;
+    }
+    lookup_notifier_.setSocket(lookup_->ready_descriptor());
+    lookup_notifier_.setEnabled(true);
+}
+
+void TFtpClient::lookup_ready() {
+    if (!lookup_)
+        return;
+    const auto found = lookup_->result();
+    if (!found.has_value())
+        return; // not yet: the descriptor tells
+    cancel_lookup();
+    host_found(*found);
+}
+
+void TFtpClient::cancel_lookup() {
+    lookup_notifier_.setEnabled(false);
+    lookup_.reset();
 }
 
 void TFtpClient::host_found(const platform::HostLookupResult& found) {

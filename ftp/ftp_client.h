@@ -11,17 +11,16 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <vector>
-
-template <typename T>
-class QFutureWatcher;
 
 namespace zel {
 
 namespace platform {
+class HostLookup;
 struct HostLookupResult;
-}
+} // namespace platform
 
 // A request refused locally while no OnError handler is set.
 class FtpError : public std::runtime_error {
@@ -122,7 +121,9 @@ private:
     bool wait_sync(const std::function<void()>& start);
 
     void start_open();
+    void lookup_ready();
     void host_found(const platform::HostLookupResult& found);
+    void cancel_lookup();
     void connect_failed(int error);
     void control_writable();
     void control_readable();
@@ -186,7 +187,8 @@ private:
     bool stor_final_ok_ = false;
     QTimer drain_timer_;
 
-    QFutureWatcher<platform::HostLookupResult>* lookup_ = nullptr; // a child while it runs
+    std::unique_ptr<platform::HostLookup> lookup_;
+    QSocketNotifier lookup_notifier_{QSocketNotifier::Read};
     std::chrono::steady_clock::time_point last_progress_;
 };
 

@@ -2,9 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace zel::platform {
 
@@ -28,6 +34,58 @@ HostLookupResult lookup_ipv4(const std::string& host) {
     if (found != nullptr)
         ::freeaddrinfo(found);
     return result;
+}
+
+// Owned jointly by the object and its thread: whichever lets go last closes the descriptor.
+struct HostLookup::Shared {
+    Shared()
+        : ready(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Shared() {
+        if (ready >= 0)
+            ::close(ready);
+    }
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
+
+    const int ready;
+    std::mutex lock;
+    std::optional<HostLookupResult> result;
+};
+
+HostLookup::HostLookup(const std::string& host)
+    : shared_(std::make_shared<Shared>()) {
+    if (shared_->ready >= 0) {
+        try {
+            std::thread([shared = shared_, host] {
+                HostLookupResult found = lookup_ipv4(host);
+                {
+                    const std::lock_guard guard(shared->lock);
+                    shared->result = std::move(found);
+                }
+                const std::uint64_t one = 1;
+                [[maybe_unused]] const auto written = ::write(shared->ready, &one, sizeof one);
+            }).detach();
+            return;
+        } catch (const std::system_error&) {
+        }
+    }
+    // No descriptor or no thread to be had: answer at once, blocking.
+    shared_->result = lookup_ipv4(host);
+    if (shared_->ready >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(shared_->ready, &one, sizeof one);
+    }
+}
+
+HostLookup::~HostLookup() = default;
+
+int HostLookup::ready_descriptor() const {
+    return shared_->ready;
+}
+
+std::optional<HostLookupResult> HostLookup::result() {
+    const std::lock_guard guard(shared_->lock);
+    return std::exchange(shared_->result, std::nullopt);
 }
 
 } // namespace zel::platform
