@@ -1,0 +1,98 @@
+#include "log/core/crash_list.h"
+
+#include <algorithm>
+
+namespace zel {
+
+namespace {
+
+bool before(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) < 0;
+}
+
+} // namespace
+
+std::int32_t TCrashList::count() const {
+    std::scoped_lock guard(Flock);
+    return static_cast<std::int32_t>(Flines.size());
+}
+
+std::int32_t TCrashList::index_of(const QString& line) const {
+    std::scoped_lock guard(Flock);
+    const auto at =
+        std::lower_bound(Flines.begin(), Flines.end(), line,
+                         [](const TLine& a, const QString& b) { return before(a.text, b); });
+    if (at == Flines.end() || at->text.compare(line, Qt::CaseInsensitive) != 0)
+        return -1;
+    return static_cast<std::int32_t>(at - Flines.begin());
+}
+
+std::int32_t TCrashList::index_of_storage(const ILogStorage* storage) const {
+    std::scoped_lock guard(Flock);
+    if (storage == nullptr)
+        return -1;
+    for (std::size_t i = 0; i < Flines.size(); ++i)
+        if (Flines[i].storage.get() == storage)
+            return static_cast<std::int32_t>(i);
+    return -1;
+}
+
+std::int32_t TCrashList::add(const QString& line) {
+    std::scoped_lock guard(Flock);
+    const std::int32_t existing = index_of(line);
+    if (existing >= 0)
+        return existing;
+    const auto at =
+        std::lower_bound(Flines.begin(), Flines.end(), line,
+                         [](const TLine& a, const QString& b) { return before(a.text, b); });
+    return static_cast<std::int32_t>(Flines.insert(at, TLine{line, nullptr}) - Flines.begin());
+}
+
+void TCrashList::attach(std::int32_t index, const ILogStoragePtr& storage) {
+    std::scoped_lock guard(Flock);
+    if (index >= 0 && static_cast<std::size_t>(index) < Flines.size())
+        Flines[static_cast<std::size_t>(index)].storage = storage;
+}
+
+void TCrashList::remove(std::int32_t index) {
+    std::scoped_lock guard(Flock);
+    if (index >= 0 && static_cast<std::size_t>(index) < Flines.size())
+        Flines.erase(Flines.begin() + index);
+}
+
+TCrashList::TLine TCrashList::line(std::int32_t index) const {
+    std::scoped_lock guard(Flock);
+    if (index < 0 || static_cast<std::size_t>(index) >= Flines.size())
+        return {};
+    return Flines[static_cast<std::size_t>(index)];
+}
+
+QStringList TCrashList::lines() const {
+    std::scoped_lock guard(Flock);
+    QStringList result;
+    for (const TLine& entry : Flines)
+        result.append(entry.text);
+    return result;
+}
+
+QStringList TCrashList::detached_lines() const {
+    std::scoped_lock guard(Flock);
+    QStringList result;
+    for (const TLine& entry : Flines)
+        if (!entry.storage)
+            result.append(entry.text);
+    return result;
+}
+
+void TCrashList::release_storages() {
+    std::scoped_lock guard(Flock);
+    for (TLine& entry : Flines)
+        entry.storage.reset();
+}
+
+void TCrashList::clear() {
+    std::scoped_lock guard(Flock);
+    Flines.clear();
+}
+
+} // namespace zel
