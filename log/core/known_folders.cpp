@@ -145,7 +145,7 @@ QString known_folder_file(Tknown_folder kind, const QString& path, const QString
     const QString folder = known_folder_path(kind, path, must_exist);
     if (folder.isEmpty())
         return {};
-    const QString file = folder + file_name;
+    QString file = folder + file_name;
     if (must_exist && !QFileInfo::exists(file))
         return {};
     return file;

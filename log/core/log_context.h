@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/core/field_lock.h"
+#include "log/core/short_lock.h"
 #include "log/core/log_interfaces.h"
 
 #include <QString>
@@ -25,7 +25,7 @@ public:
     void set_thread_id(TThreadID value) override;
 
 private:
-    mutable TFieldLock Flock;
+    mutable TShortLock Flock;
     QString Fname;
     QString Fprefix;
     ILogGroupPtr Fgroup;

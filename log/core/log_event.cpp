@@ -24,8 +24,9 @@ const QString line_break = QStringLiteral("\r\n");
 
 // The name that repeat folding compares: a group's name, any other event's whole text.
 QString repeat_name(const ILogEvent& event) {
-    if (const auto* group = dynamic_cast<const ILogGroup*>(&event))
-        return group->name();
+    if (event.log_type() == LK_GROUP)
+        if (const auto* group = dynamic_cast<const ILogGroup*>(&event))
+            return group->name();
     return event.text();
 }
 
@@ -589,6 +590,12 @@ void TLogEvent::raise_last(std::int64_t at_ticks, TDateTime at_when) noexcept {
 }
 
 void TLogEvent::update_last_time() {
+    // The first add of an event that a group has just created is timed by the creation's clock
+    // reading: one clock read per message.
+    if (Fjust_created) {
+        Fjust_created = false;
+        return;
+    }
     // The latest change is timed on the event's own time base: creation time plus elapsed ticks.
     const std::int64_t now = read_ticks();
     Flast_ticks.store(now, std::memory_order_relaxed);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/core/field_lock.h"
+#include "log/core/short_lock.h"
 #include "log/core/log_interfaces.h"
 #include "log/core/log_process.h"
 
@@ -153,7 +153,7 @@ private:
 protected:
     std::weak_ptr<TLogRoot> Froot; // set once, before the object is shared
     // Guards Fparent, Fparent_group, Ftext, Fextras and the group fields that getters copy.
-    mutable TFieldLock Ffields;
+    mutable TShortLock Ffields;
 
 private:
     ILogGroupPtr Fparent;
@@ -165,6 +165,7 @@ private:
     std::atomic<std::uint32_t> Fcommit_id{0};
     std::atomic<std::int32_t> Fupdate_count{0};
     std::atomic<Tlog_kind> Flog_type;
+    bool Fjust_created = false; // under Flock: created for an add that follows at once
     std::atomic<std::int32_t> FAdd_count{0};
     std::atomic<std::uint32_t> FRepeat_count{0};
     std::atomic<TThreadID> Fthread_id;

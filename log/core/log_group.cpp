@@ -33,7 +33,7 @@ QString class_name(const std::exception& E) {
     const char* mangled = typeid(E).name();
     int status = 0;
     char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-    const QString name =
+    QString name =
         QString::fromUtf8(status == 0 && demangled != nullptr ? demangled : mangled);
     std::free(demangled); // NOLINT: the runtime allocates the demangled name with malloc
     return name;
@@ -189,6 +189,7 @@ void TLogGroup::set_name(const QString& value) {
 void TLogGroup::set_OnAdded(TOnLogeventAdded value) {
     auto handler = value ? std::make_shared<const TOnLogeventAdded>(std::move(value)) : nullptr;
     std::scoped_lock guard(Ffields);
+    Fhas_OnAdded.store(handler != nullptr, std::memory_order_release);
     FOnAdded.swap(handler);
 }
 
@@ -214,24 +215,43 @@ ILogEventEnumeratorPtr TLogGroup::GetEnumerator() {
     return Fentries->GetEnumerator();
 }
 
+namespace {
+
+// Empties `list` and hands its items to the caller, who lets them go after the group lock: the
+// last reference to an entry or a storage may run code that logs.
+template <class T>
+std::vector<std::shared_ptr<T>> take_all(TZelInterfaceList<T>& list) {
+    std::scoped_lock guard(list);
+    std::vector<std::shared_ptr<T>> items;
+    items.reserve(static_cast<std::size_t>(list.Count()));
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+        items.push_back(list.GetItems(i));
+    list.clear();
+    return items;
+}
+
+} // namespace
+
 void TLogGroup::clear_entries() {
-    std::scoped_lock guard(Fgroup_lock);
-    Fentries->clear();
-    for (const ILogGroupPtr& group : FGroups->items())
+    std::vector<ILogEventPtr> entries;
+    std::vector<ILogGroupPtr> groups;
+    ILogEventPtr last;
+    {
+        std::scoped_lock guard(Fgroup_lock);
+        entries = take_all(Fentries->items());
+        groups = take_all(FGroups->items());
+        last = std::move(Flast_added);
+    }
+    for (const ILogGroupPtr& group : groups)
         if (group)
             group->clear_entries();
-    FGroups->clear();
-    Flast_added.reset();
 }
 
 void TLogGroup::clear_storages() {
-    // Released after the lock: a storage that goes away may still write or unregister.
-    std::vector<ILogStoragePtr> released;
+    std::vector<ILogStoragePtr> storages;
     {
         std::scoped_lock guard(Fgroup_lock);
-        for (const ILogStoragePtr& storage : FStorages->items())
-            released.push_back(storage);
-        FStorages->clear();
+        storages = take_all(FStorages->items());
     }
 }
 
@@ -250,25 +270,27 @@ void TLogGroup::add(Tlog_kind alog_type, const QString& txt, const ILogContextPt
                     bool do_localise) {
     if (discard().contains(alog_type) || !ready())
         return;
-    new_entry(alog_type)->add(txt, aContext, do_localise);
+    new_entry(alog_type, true)->add(txt, aContext, do_localise);
 }
 
 void TLogGroup::add(Tlog_kind alog_type, const QString& fmt, TLogArgs Params,
                     const ILogContextPtr& aContext, bool do_localise) {
     if (discard().contains(alog_type) || !ready())
         return;
-    new_entry(alog_type)->add(fmt, Params, aContext, do_localise);
+    new_entry(alog_type, true)->add(fmt, Params, aContext, do_localise);
 }
 
 void TLogGroup::add(Tlog_kind alog_type, const QString& fmt, TLogBoolean aValue,
                     const ILogContextPtr& aContext, bool do_localise) {
     if (discard().contains(alog_type) || !ready())
         return;
-    new_entry(alog_type)->add(fmt, aValue, aContext, do_localise);
+    new_entry(alog_type, true)->add(fmt, aValue, aContext, do_localise);
 }
 
-std::shared_ptr<TLogEvent> TLogGroup::new_entry(Tlog_kind kind) {
-    return std::make_shared<TLogEvent>(TPrivate{}, Froot, self(), this, kind, 0, Fanchor);
+std::shared_ptr<TLogEvent> TLogGroup::new_entry(Tlog_kind kind, bool add_follows) {
+    auto event = std::make_shared<TLogEvent>(TPrivate{}, Froot, self(), this, kind, 0, Fanchor);
+    event->Fjust_created = add_follows;
+    return event;
 }
 
 bool TLogGroup::find_group(const QString& aname, ILogGroupPtr& dst_group) {
@@ -319,7 +341,7 @@ bool TLogGroup::find_group_of_thread(TThreadID Id, ILogGroupPtr& group) {
 ILogEventPtr TLogGroup::find_exception_event(const TExceptionRecord* ExceptionRecord,
                                              TThreadID Tid) {
     for (std::int32_t i = Fentries->Count() - 1; i >= 0; --i) {
-        const ILogEventPtr entry = Fentries->GetItems(i);
+        ILogEventPtr entry = Fentries->GetItems(i);
         if (!entry)
             continue;
         const Tlog_kind kind = entry->log_type();
@@ -348,7 +370,7 @@ ILogEventPtr TLogGroup::add_exception_context(const QString& txt, const std::exc
         known->add(txt, nullptr, true);
         return known;
     }
-    const std::shared_ptr<TLogEvent> event = new_entry(LK_EXCEPTION);
+    const std::shared_ptr<TLogEvent> event = new_entry(LK_EXCEPTION, false);
     std::scoped_lock guard(event->event_lock());
     event->BeginUpdate();
     if (record != nullptr) {
@@ -473,7 +495,7 @@ ILogEventPtr TLogGroup::new_event(Tlog_kind aLog_type) {
         start();
     if (aLog_type == LK_GROUP)
         return new_group(new_guid_text());
-    return new_entry(aLog_type);
+    return new_entry(aLog_type, false);
 }
 
 ILogGroupPtr TLogGroup::new_group(const QString& aName) {
@@ -504,7 +526,7 @@ template <class Adder>
 void TLogGroup::add_information(Tlog_kind skip_kind, Tlog_kind event_kind, Adder&& adder) {
     if (discard().contains(skip_kind) || !ready())
         return;
-    adder(*new_entry(event_kind));
+    adder(*new_entry(event_kind, false));
 }
 
 void TLogGroup::add_commandline(const QString& hide_if_contains) {
@@ -538,12 +560,12 @@ void TLogGroup::notify_added(const ILogEventPtr& event) {
         return;
     raise_last(event->last_ticks(), event->last_when());
     std::shared_ptr<const TOnLogeventAdded> handler;
-    TLogGroup* parent = nullptr;
-    {
+    if (Fhas_OnAdded.load(std::memory_order_acquire)) {
         std::scoped_lock guard(Ffields);
         handler = FOnAdded;
-        parent = parent_group_unlocked();
     }
+    // A group's parent is final once the group is in its parent's lists (see create_sub_group).
+    TLogGroup* const parent = parent_group_unlocked();
     if (handler)
         (*handler)(static_cast<const ILogGroup*>(this), event);
     const std::int32_t count = FStorages->Count();
@@ -593,13 +615,15 @@ ILogEventPtr TLogGroup::place(const std::shared_ptr<TLogEvent>& event, ILogGroup
 std::shared_ptr<TLogGroup>
 TLogGroup::create_sub_group(const QString& aName, ILogEventPtr& to_notify, ILogGroupPtr& keep) {
     auto group = std::make_shared<TLogGroup>(TPrivate{}, Froot, aName, self(), Fanchor);
-    group->Fgroup_index.store(FGroups->Add(group), std::memory_order_relaxed);
+    // Placed (or folded, which takes its parent away) before it becomes visible in the
+    // sub-group list, so that its parent never changes once another thread can see it.
     to_notify = place(group, keep);
+    group->Fgroup_index.store(FGroups->Add(group), std::memory_order_relaxed);
     return group;
 }
 
 std::shared_ptr<TLogEvent> TLogGroup::decoration(const QString& line_template) {
-    const std::shared_ptr<TLogEvent> event = new_entry(LK_DECORATION);
+    std::shared_ptr<TLogEvent> event = new_entry(LK_DECORATION, true);
     const QString line = preprocess(line_template, true, false);
     QString translated;
     const bool has_translation = translate_text(line, translated);

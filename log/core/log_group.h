@@ -126,19 +126,23 @@ private:
     // A decoration line (header or footer) with `line_template` expanded on this group, filled
     // but not yet placed.
     std::shared_ptr<TLogEvent> decoration(const QString& line_template);
-    // A new event of this group, not yet placed.
-    std::shared_ptr<TLogEvent> new_entry(Tlog_kind kind);
+    // A new event of this group, not yet placed; `add_follows` when it gets its first text at
+    // once (its creation time then also times that change).
+    std::shared_ptr<TLogEvent> new_entry(Tlog_kind kind, bool add_follows);
     // Starts the group when it is stopped and autostarts; true when it is started.
     bool ready();
     template <class Adder>
     void add_information(Tlog_kind skip_kind, Tlog_kind event_kind, Adder&& adder);
 
-    mutable std::recursive_mutex Fgroup_lock;
+    // Held for short steps only and never re-entered: nothing that could lock a group runs
+    // under it (released entries and storages are let go after it).
+    mutable TShortLock Fgroup_lock;
     const std::shared_ptr<TLogStorageList> FStorages;
     const std::shared_ptr<TLogEventList> Fentries;
     const std::shared_ptr<TLogGroupList> FGroups;
     // Under the field lock of the event part:
     std::shared_ptr<const TOnLogeventAdded> FOnAdded;
+    std::atomic<bool> Fhas_OnAdded{false}; // lets notify_added skip the lock when there is none
     std::shared_ptr<const TNotifyEvent> FOnChanged;
     QString Fname;
     QString Fheader;

@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <memory>
-#include <mutex>
 
 namespace zel {
 
@@ -67,7 +66,7 @@ private:
     void set_pattern(QString TFormatSettings::*field, const QString& value);
     QString pattern(QString TFormatSettings::*field) const;
 
-    mutable std::mutex Fsettings_lock;
+    mutable TShortLock Fsettings_lock;
     Tknown_folder Flocation = KF_APPDATA;
     QString Fcrashlist_name = QStringLiteral("crash_list");
     QString Fpath = QStringLiteral("ZEL");
