@@ -5,8 +5,8 @@
 #include "log/core/log_procedures.h"
 #include "log/core/log_root.h"
 #include "log/core/log_unit.h"
-#include "platform/process_memory.h"
 #include "platform/process_info.h"
+#include "platform/process_memory.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +23,7 @@ constexpr int events = 1'000'000;
 constexpr int runs = 3;
 
 // A 40-character message with the number in its last digits, as a caller would build it.
-QString message(int thread, int number)
-{
+QString message(int thread, int number) {
     static const QString pattern = QStringLiteral("worker 0 wrote the record number 0000000");
     QString text = pattern;
     text[7] = QChar(u'0' + thread);
@@ -42,8 +41,7 @@ struct TBaselineRecord {
 
 class TBaselineLog {
 public:
-    void add(Tlog_kind kind, const QString& text)
-    {
+    void add(Tlog_kind kind, const QString& text) {
         TBaselineRecord record{read_ticks(), platform::current_thread_id(), kind, text};
         std::scoped_lock guard(Flock);
         Frecords.push_back(std::move(record));
@@ -56,8 +54,7 @@ private:
 
 // Events per second of `threads` threads adding events / threads messages each with `add`.
 template <class Add>
-double measure(int threads, Add&& add)
-{
+double measure(int threads, Add&& add) {
     const int share = events / threads;
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> workers;
@@ -72,8 +69,7 @@ double measure(int threads, Add&& add)
     return share * threads / elapsed.count();
 }
 
-std::shared_ptr<TLogRoot> fresh_root()
-{
+std::shared_ptr<TLogRoot> fresh_root() {
     auto root = TLogRoot::Create();
     default_log_root = root;
     return root;
@@ -81,8 +77,7 @@ std::shared_ptr<TLogRoot> fresh_root()
 
 } // namespace
 
-int main()
-{
+int main() {
     TLogUnit log_unit;
     double t1 = 0;
     double t4 = 0;
@@ -105,8 +100,8 @@ int main()
         }
         {
             TBaselineLog log;
-            baseline = std::max(baseline,
-                                measure(1, [&log](const QString& text) { log.add(LK_INFO, text); }));
+            baseline = std::max(
+                baseline, measure(1, [&log](const QString& text) { log.add(LK_INFO, text); }));
         }
     }
     default_log_root.reset();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "log/core/short_lock.h"
 #include "log/core/log_interfaces.h"
+#include "log/core/short_lock.h"
 
 #include <QString>
 

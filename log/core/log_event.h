@@ -1,8 +1,8 @@
 #pragma once
 
-#include "log/core/short_lock.h"
 #include "log/core/log_interfaces.h"
 #include "log/core/log_process.h"
+#include "log/core/short_lock.h"
 
 #include <QString>
 

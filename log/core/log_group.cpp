@@ -33,8 +33,7 @@ QString class_name(const std::exception& E) {
     const char* mangled = typeid(E).name();
     int status = 0;
     char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-    QString name =
-        QString::fromUtf8(status == 0 && demangled != nullptr ? demangled : mangled);
+    QString name = QString::fromUtf8(status == 0 && demangled != nullptr ? demangled : mangled);
     std::free(demangled); // NOLINT: the runtime allocates the demangled name with malloc
     return name;
 }

@@ -11,16 +11,15 @@ namespace zel {
 // It is not re-entrant: nothing that could take it again runs while it is held.
 class TShortLock {
 public:
-    void lock() noexcept
-    {
+    void lock() noexcept {
         std::uint32_t state = unlocked;
         if (Fstate.compare_exchange_strong(state, locked, std::memory_order_acquire))
             return;
         for (int spin = 0; spin < 100; ++spin) {
             relax();
             state = unlocked;
-            if (Fstate.load(std::memory_order_relaxed) == unlocked
-                && Fstate.compare_exchange_weak(state, locked, std::memory_order_acquire))
+            if (Fstate.load(std::memory_order_relaxed) == unlocked &&
+                Fstate.compare_exchange_weak(state, locked, std::memory_order_acquire))
                 return;
         }
         // From here on the lock is marked as having sleepers, so that unlock wakes one.
@@ -28,14 +27,12 @@ public:
             Fstate.wait(contended, std::memory_order_relaxed);
     }
 
-    bool try_lock() noexcept
-    {
+    bool try_lock() noexcept {
         std::uint32_t state = unlocked;
         return Fstate.compare_exchange_strong(state, locked, std::memory_order_acquire);
     }
 
-    void unlock() noexcept
-    {
+    void unlock() noexcept {
         if (Fstate.exchange(unlocked, std::memory_order_release) == contended)
             Fstate.notify_one();
     }
@@ -45,8 +42,7 @@ private:
     static constexpr std::uint32_t locked = 1;
     static constexpr std::uint32_t contended = 2;
 
-    static void relax() noexcept
-    {
+    static void relax() noexcept {
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
 #endif

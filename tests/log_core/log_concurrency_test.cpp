@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <algorithm>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -92,15 +92,16 @@ TEST(LogConcurrency, EightWritersIntoNestedGroupsLoseNothing) {
             continue;
         const QStringList parts = entry->text().split(':');
         ASSERT_EQ(parts.size(), 2) << entry->text().toStdString();
-        seen[parts[0].toUInt() * events_per_thread + parts[1].toUInt()] += 1 + entry->repeat_count();
+        seen[parts[0].toUInt() * events_per_thread + parts[1].toUInt()] +=
+            1 + entry->repeat_count();
         messages += 1 + entry->repeat_count();
     }
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end()) << "an id appears twice";
     for (std::size_t message = 0; message < seen.size(); ++message) {
         const std::uint32_t expected = message % events_per_thread % 10 == 0 ? 2 : 1;
-        ASSERT_EQ(seen[message], expected) << "message " << message / events_per_thread << ':'
-                                           << message % events_per_thread;
+        ASSERT_EQ(seen[message], expected)
+            << "message " << message / events_per_thread << ':' << message % events_per_thread;
     }
     const std::int64_t written = thread_count * (events_per_thread + events_per_thread / 10);
     EXPECT_EQ(messages, written);

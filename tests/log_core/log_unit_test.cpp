@@ -1,13 +1,12 @@
-#include "log/core/log_unit.h"
-
 #include "log/core/log_procedures.h"
 #include "log/core/log_root.h"
+#include "log/core/log_unit.h"
 #include "tests/log_core/qt_print.h"
 #include "tests/log_core/recording_storage.h"
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace zel {
 namespace {
@@ -16,8 +15,7 @@ namespace {
 // sub-groups, storages and their groups, contexts and the groups they name, events that carry a
 // context, a folded repeat, a crash-list line owned by a storage. After the unit's shutdown
 // nothing of it is alive; run under the leak checker, nothing is left unfreed either.
-TEST(LogUnit, ShutdownReleasesTheWholeTree)
-{
+TEST(LogUnit, ShutdownReleasesTheWholeTree) {
     std::vector<QString> texts; // what the root was told, kept outside the tree
     std::vector<std::weak_ptr<void>> watched;
     {
@@ -55,7 +53,7 @@ TEST(LogUnit, ShutdownReleasesTheWholeTree)
         }
         unit.shutdown();
         EXPECT_EQ(default_log_root, nullptr);
-        unit.shutdown(); // once only
+        unit.shutdown();                   // once only
         log_add(LK_INFO, "after the end"); // no root: dropped
     }
     for (const std::weak_ptr<void>& object : watched)
@@ -68,8 +66,7 @@ TEST(LogUnit, ShutdownReleasesTheWholeTree)
     EXPECT_TRUE(texts.back().contains("Log session stop after"));
 }
 
-TEST(LogUnit, ShutdownWithoutARootDoesNothing)
-{
+TEST(LogUnit, ShutdownWithoutARootDoesNothing) {
     TLogUnit unit;
     unit.shutdown();
     EXPECT_EQ(default_log_root, nullptr);
