@@ -15,13 +15,15 @@ class TLogRoot;
 // operations reaches it through these hooks, which each layer installs from its own install
 // function (install_log_persistence, install_log_diagnostics) during the program's start-up,
 // before any thread logs. A hook that is not installed does nothing: new_storage gives null,
-// LoadFromFile gives false, the system-information adders add nothing and the crash-list
-// operations report false.
+// LoadFromFile and LoadFromStream give false, the system-information adders add nothing and the
+// crash-list operations report false.
 
 // File storages and the loader.
 struct TLogPersistenceHooks {
     std::function<ILogStoragePtr()> new_storage;
     std::function<bool(const ILogGroupPtr& group, const QString& FileName)> load_from_file;
+    std::function<bool(const ILogGroupPtr& group, TByteStream& FileStream, const QString& aCaption)>
+        load_from_stream;
 };
 
 // System information, exception capture and the crash list. The event hooks run under the

@@ -521,6 +521,11 @@ bool TLogGroup::LoadFromFile(const QString& FileName) {
     return hook && hook(self(), FileName);
 }
 
+bool TLogGroup::LoadFromStream(TByteStream& FileStream, const QString& aCaption) {
+    const auto& hook = log_persistence_hooks().load_from_stream;
+    return hook && hook(self(), FileStream, aCaption);
+}
+
 template <class Adder>
 void TLogGroup::add_information(Tlog_kind skip_kind, Tlog_kind event_kind, Adder&& adder) {
     if (discard().contains(skip_kind) || !ready())

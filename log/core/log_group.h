@@ -81,6 +81,7 @@ public:
     ILogGroupPtr new_group(const QString& aName) override;
     bool add_seeded_group(ILogGroupPtr& group, Tgroup_kind seed) override;
     bool LoadFromFile(const QString& FileName) override;
+    bool LoadFromStream(TByteStream& FileStream, const QString& aCaption) override;
 
     // The system-information adders: each creates an event of its kind in this group and lets
     // the diagnostics layer fill it.

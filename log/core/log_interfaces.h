@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filesystem/byte_stream.h"
 #include "log/core/exception_record.h"
 #include "log/core/known_folders.h"
 #include "log/core/log_arg.h"
@@ -182,6 +183,8 @@ public:
     virtual bool add_seeded_group(ILogGroupPtr& group, Tgroup_kind seed) = 0;
     // Reads a log file, a folder of logs or a crash list into this group (persistence layer).
     virtual bool LoadFromFile(const QString& FileName) = 0;
+    // Reads one log from a stream positioned at its start; `aCaption` becomes this group's text.
+    virtual bool LoadFromStream(TByteStream& FileStream, const QString& aCaption) = 0;
 };
 
 // The top of a log tree and holder of what all its events share: formats, texts for true and

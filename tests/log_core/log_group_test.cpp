@@ -1,3 +1,4 @@
+#include "filesystem/memory_stream.h"
 #include "log/core/log_extensions.h"
 #include "log/core/log_group.h"
 #include "log/core/log_root.h"
@@ -391,6 +392,8 @@ TEST_F(LogGroupWithDiagnostics, AddersFollowTheirDiscardTests) {
 TEST_F(LogGroup, LayersNotInstalledGiveNothing) {
     EXPECT_EQ(root->new_storage(), nullptr);
     EXPECT_FALSE(root->LoadFromFile("/nonexistent"));
+    TMemoryByteStream stream;
+    EXPECT_FALSE(root->LoadFromStream(stream, "caption"));
     root->add_cpu(); // the event gets no line, so it is never placed
     EXPECT_EQ(root->event_count(), 0);
 }
