@@ -195,43 +195,34 @@ void TFtpClient::OpenAsync() {
     start_request(ftpOpenAsync, {Step{StepKind::Open, {}, {}, {}}});
 }
 
-void TFtpClient::UserAsync() {
+// One command on the open control connection; `empty_refusal` names the refusal of an empty
+// argument where one applies.
+bool TFtpClient::start_single(TFtpRequest type, const char* verb, const QString& argument,
+                              std::vector<int> accepted, const char* empty_refusal) {
     if (!may_start(true, QStringLiteral("FTP component not connected")))
-        return;
-    if (user_name_.isEmpty()) {
-        refuse(QStringLiteral("UserName empty"));
-        return;
-    }
-    if (arguments_safe({user_name_}))
-        start_request(ftpUserAsync, {command(QStringLiteral("USER"), user_name_, {331, 230})});
+        return false;
+    if (empty_refusal != nullptr && argument.isEmpty())
+        return refuse(QString::fromLatin1(empty_refusal));
+    if (!arguments_safe({argument}))
+        return false;
+    start_request(type, {command(QString::fromLatin1(verb), argument, std::move(accepted))});
+    return true;
+}
+
+void TFtpClient::UserAsync() {
+    start_single(ftpUserAsync, "USER", user_name_, {331, 230}, "UserName empty");
 }
 
 void TFtpClient::PassAsync() {
-    if (!may_start(true, QStringLiteral("FTP component not connected")))
-        return;
-    if (pass_word_.isEmpty()) {
-        refuse(QStringLiteral("Password empty"));
-        return;
-    }
-    if (arguments_safe({pass_word_}))
-        start_request(ftpPassAsync, {command(QStringLiteral("PASS"), pass_word_, {230, 332})});
+    start_single(ftpPassAsync, "PASS", pass_word_, {230, 332}, "Password empty");
 }
 
 void TFtpClient::CwdAsync() {
-    if (!may_start(true, QStringLiteral("FTP component not connected")))
-        return;
-    if (host_dir_name_.isEmpty()) {
-        refuse(QStringLiteral("HostDirName empty"));
-        return;
-    }
-    if (arguments_safe({host_dir_name_}))
-        start_request(ftpCwdAsync, {command(QStringLiteral("CWD"), host_dir_name_, done_codes)});
+    start_single(ftpCwdAsync, "CWD", host_dir_name_, done_codes, "HostDirName empty");
 }
 
 void TFtpClient::MkdAsync() {
-    if (may_start(true, QStringLiteral("FTP component not connected")) &&
-        arguments_safe({host_file_name_}))
-        start_request(ftpMkdAsync, {command(QStringLiteral("MKD"), host_file_name_, done_codes)});
+    start_single(ftpMkdAsync, "MKD", host_file_name_, done_codes);
 }
 
 void TFtpClient::TypeSetAsync() {
@@ -286,21 +277,13 @@ void TFtpClient::AbortAsync() {
 
 bool TFtpClient::Size() {
     return wait_sync([this] {
-        if (may_start(true, QStringLiteral("FTP component not connected")) &&
-            arguments_safe({host_file_name_})) {
+        if (start_single(ftpSizeAsync, "SIZE", host_file_name_, {213}))
             size_result_ = 0;
-            start_request(ftpSizeAsync, {command(QStringLiteral("SIZE"), host_file_name_, {213})});
-        }
     });
 }
 
 bool TFtpClient::Dele() {
-    return wait_sync([this] {
-        if (may_start(true, QStringLiteral("FTP component not connected")) &&
-            arguments_safe({host_file_name_}))
-            start_request(ftpDeleAsync,
-                          {command(QStringLiteral("DELE"), host_file_name_, done_codes)});
-    });
+    return wait_sync([this] { start_single(ftpDeleAsync, "DELE", host_file_name_, done_codes); });
 }
 
 bool TFtpClient::Ren() {

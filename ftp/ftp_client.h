@@ -113,6 +113,8 @@ private:
     bool refuse(const QString& text);
     bool may_start(bool needs_connection, const QString& not_connected_text);
     bool arguments_safe(const QStringList& arguments);
+    bool start_single(TFtpRequest type, const char* verb, const QString& argument,
+                      std::vector<int> accepted, const char* empty_refusal = nullptr);
     void start_request(TFtpRequest type, std::vector<Step> steps, bool quit_on_failure = false);
     void run_step();
     void next_step();
