@@ -259,6 +259,14 @@ TEST_F(Engine, GreetingAndConnectFailures) {
         ftp.Abort();
     }
 
+    // A reply that never ends is not buffered without bound.
+    server.greeting = QByteArray(200 * 1024, '2');
+    server.greeting_unended = true;
+    EXPECT_EQ(run(&TFtpClient::OpenAsync), 500);
+    EXPECT_EQ(ftp.ErrorMessage(),
+              QStringLiteral("500 Control connection closed - reply line too long"));
+    EXPECT_FALSE(ftp.Connected());
+
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
     ftp.SetPort(QString::number(closed.serverPort()));

@@ -46,7 +46,7 @@ void ScriptedFtpServer::accept_control() {
                 serve_line(*raw, line);
             }
         });
-        socket->write(greeting + "\r\n");
+        socket->write(greeting_unended ? greeting : greeting + "\r\n");
     }
 }
 

@@ -25,8 +25,9 @@ public:
 
     quint16 port() const { return listener_.serverPort(); }
 
-    // The first line sent on a new connection.
+    // The first line sent on a new connection, ended by CR LF unless `greeting_unended`.
     QByteArray greeting = "220 scripted server ready";
+    bool greeting_unended = false;
     // Verb (upper case) -> the reply line sent instead of the usual handling. An empty reply
     // means the server stops answering. In a PASV reply "{p1}" and "{p2}" are replaced by the
     // two bytes of the data port.
