@@ -8,13 +8,15 @@
 namespace zel::test {
 
 bool wait_until(const std::function<bool()>& condition, int timeout_ms) {
-    const QDeadlineTimer deadline(timeout_ms);
-    QTimer wake; // ends the last wait when nothing else happens before the deadline
+    const QDeadlineTimer deadline(timeout_ms, Qt::PreciseTimer);
+    QTimer wake; // makes the last wait end at the deadline when nothing else happens
+    wake.setTimerType(Qt::PreciseTimer);
     wake.setSingleShot(true);
-    wake.start(timeout_ms);
     while (!condition()) {
         if (deadline.hasExpired())
             return condition();
+        if (!wake.isActive())
+            wake.start(static_cast<int>(deadline.remainingTime()) + 1);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
