@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <optional>
+#include <cstdint>
 
 namespace zel {
 
@@ -15,58 +15,44 @@ namespace {
 
 // How each table kind is found here. XDG locations honour their environment variables (so
 // KF_PROGRAMDATA is $XDG_DATA_HOME: a desktop user cannot write /var/lib); the few kinds that
-// name a fixed part of the system get the matching system folder.
-struct TFolderSource {
-    std::optional<QStandardPaths::StandardLocation> location; // a per-user XDG location
-    const char* system_folder = nullptr;                      // else a fixed folder
-    bool system_applications = false; // else the first of $XDG_DATA_DIRS + "/applications"
+// name a fixed part of the system get the matching system folder; one public folder holds every
+// shared kind, and public downloads are the public documents, as on Windows.
+enum class TSource : std::uint8_t { xdg, system_folder, system_applications };
+
+struct TFolderRow {
+    Tknown_folder kind;
+    TSource source;
+    QStandardPaths::StandardLocation location; // for TSource::xdg
+    const char* folder;                        // for TSource::system_folder
 };
 
-TFolderSource folder_source(Tknown_folder kind) {
-    using SP = QStandardPaths;
-    switch (kind) {
-    case KF_MYDOCUMENTS:
-        return {SP::DocumentsLocation};
-    case KF_APPDATA:
-        return {SP::GenericConfigLocation};
-    case KF_PROGRAMDATA:
-        return {SP::GenericDataLocation};
-    case KF_PROGRAMFILES:
-        return {std::nullopt, "/opt"};
-    case KF_WINDOWS:
-        return {std::nullopt, "/"};
-    case KF_SYSTEM:
-        return {std::nullopt, "/usr/lib"};
-    case KF_FONTS:
-        return {SP::FontsLocation};
-    case KF_PICTURE:
-        return {SP::PicturesLocation};
-    case KF_MUSIC:
-        return {SP::MusicLocation};
-    case KF_VIDEO:
-        return {SP::MoviesLocation};
-    case KF_DESKTOP:
-        return {SP::DesktopLocation};
-    case KF_DOWNLOAD:
-        return {SP::DownloadLocation};
-    case KF_START_MENU:
-    case KF_PROGRAMS:
-        return {SP::ApplicationsLocation};
-    // One public folder holds every shared kind; public downloads are the public documents.
-    case KF_PUBLIC_DOCUMENTS:
-    case KF_PUBLIC_PICTURE:
-    case KF_PUBLIC_MUSIC:
-    case KF_PUBLIC_VIDEO:
-    case KF_PUBLIC_DESKTOP:
-    case KF_PUBLIC_DOWNLOAD:
-        return {SP::PublicShareLocation};
-    case KF_COMMON_START_MENU:
-    case KF_COMMON_PROGRAMS:
-        return {std::nullopt, nullptr, true};
-    default:
-        return {};
-    }
-}
+using SP = QStandardPaths;
+constexpr SP::StandardLocation none = SP::HomeLocation; // unused by the row
+
+constexpr TFolderRow folder_table[] = {
+    {KF_MYDOCUMENTS, TSource::xdg, SP::DocumentsLocation, nullptr},
+    {KF_APPDATA, TSource::xdg, SP::GenericConfigLocation, nullptr},
+    {KF_PROGRAMDATA, TSource::xdg, SP::GenericDataLocation, nullptr},
+    {KF_PROGRAMFILES, TSource::system_folder, none, "/opt"},
+    {KF_WINDOWS, TSource::system_folder, none, "/"},
+    {KF_SYSTEM, TSource::system_folder, none, "/usr/lib"},
+    {KF_FONTS, TSource::xdg, SP::FontsLocation, nullptr},
+    {KF_PICTURE, TSource::xdg, SP::PicturesLocation, nullptr},
+    {KF_MUSIC, TSource::xdg, SP::MusicLocation, nullptr},
+    {KF_VIDEO, TSource::xdg, SP::MoviesLocation, nullptr},
+    {KF_DESKTOP, TSource::xdg, SP::DesktopLocation, nullptr},
+    {KF_DOWNLOAD, TSource::xdg, SP::DownloadLocation, nullptr},
+    {KF_START_MENU, TSource::xdg, SP::ApplicationsLocation, nullptr},
+    {KF_PROGRAMS, TSource::xdg, SP::ApplicationsLocation, nullptr},
+    {KF_PUBLIC_DOCUMENTS, TSource::xdg, SP::PublicShareLocation, nullptr},
+    {KF_PUBLIC_PICTURE, TSource::xdg, SP::PublicShareLocation, nullptr},
+    {KF_PUBLIC_MUSIC, TSource::xdg, SP::PublicShareLocation, nullptr},
+    {KF_PUBLIC_VIDEO, TSource::xdg, SP::PublicShareLocation, nullptr},
+    {KF_PUBLIC_DESKTOP, TSource::xdg, SP::PublicShareLocation, nullptr},
+    {KF_PUBLIC_DOWNLOAD, TSource::xdg, SP::PublicShareLocation, nullptr},
+    {KF_COMMON_START_MENU, TSource::system_applications, none, nullptr},
+    {KF_COMMON_PROGRAMS, TSource::system_applications, none, nullptr},
+};
 
 QString system_applications_folder() {
     QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
@@ -92,13 +78,18 @@ QString base_folder(Tknown_folder kind) {
     default:
         break;
     }
-    const TFolderSource source = folder_source(kind);
-    if (source.location)
-        return QStandardPaths::writableLocation(*source.location);
-    if (source.system_folder != nullptr)
-        return QString::fromLatin1(source.system_folder);
-    if (source.system_applications)
-        return system_applications_folder();
+    for (const TFolderRow& row : folder_table) {
+        if (row.kind != kind)
+            continue;
+        switch (row.source) {
+        case TSource::xdg:
+            return QStandardPaths::writableLocation(row.location);
+        case TSource::system_folder:
+            return QString::fromLatin1(row.folder);
+        case TSource::system_applications:
+            return system_applications_folder();
+        }
+    }
     return {};
 }
 

@@ -259,56 +259,34 @@ class ILogGroupEnumerator : public ILogEnumerator<ILogGroup> {};
 class ILogStorageEnumerator : public ILogEnumerator<ILogStorage> {};
 class ILogcontextEnumerator : public ILogEnumerator<ILogContext> {};
 
-class ILogEventList {
+// The operations of every log list, in their declaration order.
+template <class T, class Enumerator>
+class ILogList {
 public:
-    virtual ~ILogEventList() = default;
+    virtual ~ILogList() = default;
     virtual std::int32_t Count() const = 0;
-    virtual ILogEventPtr GetItems(std::int32_t index) const = 0;
-    virtual ILogEventEnumeratorPtr GetEnumerator() = 0;
+    virtual std::shared_ptr<T> GetItems(std::int32_t index) const = 0;
+    virtual std::shared_ptr<Enumerator> GetEnumerator() = 0;
     virtual void clear() = 0;
-    virtual std::int32_t Add(const ILogEventPtr& item) = 0;
-    virtual ILogEventPtr First() const = 0;
-    virtual ILogEventPtr Last() const = 0;
+    virtual std::int32_t Add(const std::shared_ptr<T>& item) = 0;
+    virtual std::shared_ptr<T> First() const = 0;
+    virtual std::shared_ptr<T> Last() const = 0;
 };
 
-class ILogGroupList {
+// A list that also removes and finds items.
+template <class T, class Enumerator>
+class ILogSearchableList : public ILogList<T, Enumerator> {
 public:
-    virtual ~ILogGroupList() = default;
-    virtual std::int32_t Count() const = 0;
-    virtual ILogGroupPtr GetItems(std::int32_t index) const = 0;
-    virtual ILogGroupEnumeratorPtr GetEnumerator() = 0;
-    virtual void clear() = 0;
-    virtual std::int32_t Add(const ILogGroupPtr& item) = 0;
-    virtual ILogGroupPtr First() const = 0;
-    virtual ILogGroupPtr Last() const = 0;
+    virtual std::int32_t Remove(const std::shared_ptr<T>& item) = 0;
+    virtual std::int32_t IndexOf(const std::shared_ptr<T>& item) const = 0;
 };
 
-class ILogStorageList {
-public:
-    virtual ~ILogStorageList() = default;
-    virtual std::int32_t Count() const = 0;
-    virtual ILogStoragePtr GetItems(std::int32_t index) const = 0;
-    virtual std::int32_t Add(const ILogStoragePtr& item) = 0;
-    virtual std::int32_t Remove(const ILogStoragePtr& item) = 0;
-    virtual std::int32_t IndexOf(const ILogStoragePtr& item) const = 0;
-    virtual ILogStoragePtr First() const = 0;
-    virtual ILogStoragePtr Last() const = 0;
-    virtual ILogStorageEnumeratorPtr GetEnumerator() = 0;
-    virtual void clear() = 0;
-};
+class ILogEventList : public ILogList<ILogEvent, ILogEventEnumerator> {};
+class ILogGroupList : public ILogList<ILogGroup, ILogGroupEnumerator> {};
+class ILogStorageList : public ILogSearchableList<ILogStorage, ILogStorageEnumerator> {};
 
-class ILogContextList {
+class ILogContextList : public ILogSearchableList<ILogContext, ILogcontextEnumerator> {
 public:
-    virtual ~ILogContextList() = default;
-    virtual std::int32_t Count() const = 0;
-    virtual ILogContextPtr GetItems(std::int32_t index) const = 0;
-    virtual std::int32_t Add(const ILogContextPtr& item) = 0;
-    virtual std::int32_t Remove(const ILogContextPtr& item) = 0;
-    virtual std::int32_t IndexOf(const ILogContextPtr& item) const = 0;
-    virtual ILogContextPtr First() const = 0;
-    virtual ILogContextPtr Last() const = 0;
-    virtual ILogcontextEnumeratorPtr GetEnumerator() = 0;
-    virtual void clear() = 0;
     // The first context holding `adata` for any thread or for the calling thread.
     virtual bool find_by_data(void* adata, ILogContextPtr& ctx) = 0;
 };

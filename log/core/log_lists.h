@@ -55,16 +55,24 @@ class TLogEventList : public TLogListOf<ILogEventList, ILogEvent, ILogEventEnume
 
 class TLogGroupList : public TLogListOf<ILogGroupList, ILogGroup, ILogGroupEnumerator> {};
 
-class TLogStorageList : public TLogListOf<ILogStorageList, ILogStorage, ILogStorageEnumerator> {
+// A list that also removes and finds items.
+template <class Interface, class T, class EnumeratorInterface>
+class TLogSearchableListOf : public TLogListOf<Interface, T, EnumeratorInterface> {
 public:
-    std::int32_t Remove(const item_type& item) override { return Fitems.Remove(item); }
-    std::int32_t IndexOf(const item_type& item) const override { return Fitems.IndexOf(item); }
+    using typename TLogListOf<Interface, T, EnumeratorInterface>::item_type;
+
+    std::int32_t Remove(const item_type& item) override { return this->Fitems.Remove(item); }
+    std::int32_t IndexOf(const item_type& item) const override {
+        return this->Fitems.IndexOf(item);
+    }
 };
 
-class TLogContextList : public TLogListOf<ILogContextList, ILogContext, ILogcontextEnumerator> {
+class TLogStorageList
+    : public TLogSearchableListOf<ILogStorageList, ILogStorage, ILogStorageEnumerator> {};
+
+class TLogContextList
+    : public TLogSearchableListOf<ILogContextList, ILogContext, ILogcontextEnumerator> {
 public:
-    std::int32_t Remove(const item_type& item) override { return Fitems.Remove(item); }
-    std::int32_t IndexOf(const item_type& item) const override { return Fitems.IndexOf(item); }
     bool find_by_data(void* adata, ILogContextPtr& ctx) override;
 };
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace zel {
@@ -99,14 +100,12 @@ std::string exponent_text(int exponent, bool always_signed, int min_digits) {
     return always_signed ? "+" + digits : digits;
 }
 
-bool special(double value, QString& text) {
+std::optional<QString> special(double value) {
     if (std::isnan(value))
-        text = QStringLiteral("NAN");
-    else if (std::isinf(value))
-        text = value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
-    else
-        return false;
-    return true;
+        return QStringLiteral("NAN");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    return std::nullopt;
 }
 
 QString signed_text(const TDecimal& decimal, const std::string& body) {
@@ -117,9 +116,8 @@ QString signed_text(const TDecimal& decimal, const std::string& body) {
 } // namespace
 
 QString float_fixed(double value, int decimals) {
-    QString text;
-    if (special(value, text))
-        return text;
+    if (std::optional<QString> text = special(value))
+        return *text;
     decimals = std::clamp(decimals, 0, 18);
     TDecimal decimal = to_decimal(value);
     round_to(decimal, decimal.exponent + decimals);
@@ -127,9 +125,8 @@ QString float_fixed(double value, int decimals) {
 }
 
 QString float_exponent(double value, int digits) {
-    QString text;
-    if (special(value, text))
-        return text;
+    if (std::optional<QString> text = special(value))
+        return *text;
     digits = std::clamp(digits, 1, 18);
     TDecimal decimal = to_decimal(value);
     round_to(decimal, digits);
@@ -145,9 +142,8 @@ QString float_exponent(double value, int digits) {
 }
 
 QString float_general(double value, int digits) {
-    QString text;
-    if (special(value, text))
-        return text;
+    if (std::optional<QString> text = special(value))
+        return *text;
     digits = std::clamp(digits, 1, 18);
     TDecimal decimal = to_decimal(value);
     round_to(decimal, digits);
