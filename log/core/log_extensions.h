@@ -39,6 +39,10 @@ struct TLogDiagnosticsHooks {
     std::function<bool(TLogRoot& root, const ILogStoragePtr& src, bool adding)> sync;
     // First step of the logging unit's shutdown: no root receives exceptions any more.
     std::function<void()> unregister_exception_roots;
+    // Exception capture for one root, switched by the log configuration's log_exceptions:
+    // registering is false when the capture cannot be installed.
+    std::function<bool(const ILogRootPtr& root)> register_exception_root;
+    std::function<bool(const ILogRootPtr& root)> unregister_exception_root;
 };
 
 // The translation table behind translate_text; none by default.

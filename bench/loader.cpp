@@ -1,0 +1,113 @@
+// Reading a log back: a 200,000-event file written by a storage (the main window's layout,
+// groups, multi-line texts) is loaded into a log tree, against a baseline that reads the same
+// file, decodes it and splits it into lines, in the same run. The ratio is ours / baseline
+// processor time (the machine may be busy with other work, which only wall-clock times show).
+#include "log/core/log_procedures.h"
+#include "log/core/log_root.h"
+#include "log/core/log_unit.h"
+#include "log/persistence/log_persistence.h"
+#include "log/support/log_text_codec.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+using namespace zel;
+
+constexpr int events = 200000;
+
+struct timing {
+    double wall_s;
+    double cpu_s;
+};
+
+template <class Work>
+timing measure(Work&& work) {
+    const auto wall = std::chrono::steady_clock::now();
+    const std::clock_t cpu = std::clock();
+    work();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(),
+            static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC};
+}
+
+void write_log(const QString& file_name) {
+    const auto root = TLogRoot::Create();
+    default_log_root = root;
+    root->set_discard({});
+    ILogGroupPtr group = root;
+    for (int i = 0; i < events; ++i) {
+        if (i % 1000 == 0) {
+            root->add_seeded_group(group, GK_NONE);
+            group->set_text(QStringLiteral("Upload %1").arg(i / 1000));
+        }
+        const ILogGroupPtr& into = i % 3 == 0 ? ILogGroupPtr(root) : group;
+        if (i % 10 == 0)
+            into->add(LK_WARNING, QStringLiteral("reply %1\r\nsecond line\r\nthird line").arg(i));
+        else
+            into->add(i % 7 == 0 ? LK_DEBUG : LK_INFO,
+                      QStringLiteral("step %1 of the send: in progress").arg(i));
+    }
+    const ILogStoragePtr storage = root->new_storage();
+    storage->set_fq_filename(file_name);
+    storage->set_discard({});
+    root->register_storage(storage);
+    storage->write_event(nullptr);
+    root->clear_all();
+    default_log_root.reset();
+}
+
+} // namespace
+
+int main() {
+    QTemporaryDir dir;
+    const QString file_name = dir.filePath("log_file.20240131.120000.000.log");
+    install_log_persistence();
+    TLogUnit unit;
+    write_log(file_name);
+
+    qsizetype lines = 0;
+    qsizetype bytes = 0;
+    const timing baseline = measure([&] {
+        QFile file(file_name);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray raw = file.readAll();
+        bytes = raw.size();
+        const QString text = decode_log_text(raw);
+        std::vector<QStringView> split;
+        qsizetype start = 0;
+        for (qsizetype at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', start)) {
+            split.push_back(QStringView(text).sliced(start, at - start));
+            start = at + 1;
+        }
+        lines = static_cast<qsizetype>(split.size());
+    });
+
+    std::int32_t loaded_groups = 0;
+    const timing ours = measure([&] {
+        // The program's root, as for the log viewer: its events take their times from it.
+        const auto root = TLogRoot::Create();
+        default_log_root = root;
+        root->set_header({});
+        ILogGroupPtr reader;
+        root->add_seeded_group(reader, GK_READER);
+        reader->LoadFromFile(file_name);
+        loaded_groups = reader->groups()->Count();
+        root->clear_all();
+        default_log_root.reset();
+    });
+
+    std::printf("file: %d events, %lld lines, %.1f MB\n", events, static_cast<long long>(lines),
+                static_cast<double>(bytes) / 1e6);
+    std::printf("loading into a log tree: %.3f s (cpu %.3f s), %d groups\n", ours.wall_s,
+                ours.cpu_s, loaded_groups);
+    std::printf("baseline reading and splitting lines: %.3f s (cpu %.3f s)\n", baseline.wall_s,
+                baseline.cpu_s);
+    std::printf("result: ours_s=%.3f baseline_s=%.3f ratio=%.2f\n", ours.cpu_s, baseline.cpu_s,
+                ours.cpu_s / baseline.cpu_s);
+}

@@ -1,0 +1,121 @@
+#include "log/persistence/log_file_format.h"
+
+#include "log/core/log_extensions.h"
+#include "log/core/safe_format.h"
+#include "log/core/text_templates.h"
+#include "log/support/module_version.h"
+
+#include <QFileInfo>
+
+namespace zel {
+
+namespace {
+
+void add_tag(QString& out, QStringView tag, QStringView value) {
+    out += tag;
+    out += u'=';
+    out += value;
+    out += log_line_end;
+}
+
+QStringView true_or_false(bool value) {
+    return value ? u"true" : u"false";
+}
+
+// Every line break of `text` as CR LF followed by `width` spaces.
+QString indent_lines(const QString& text, qsizetype width) {
+    const QString indent = log_line_end.toString() + QString(width, u' ');
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            out += indent;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString quoted_text(const QString& text) {
+    QString out = text;
+    out.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + out + u'\'';
+}
+
+const log_writer_module& this_log_writer_module() {
+    static const log_writer_module module = [] {
+        static const char in_this_module = 0;
+        log_writer_module m;
+        m.library = module_is_library(&in_this_module);
+        if (m.library) {
+            const QString path = get_module_file_name(&in_this_module);
+            m.library_name = QFileInfo(path).fileName();
+            m.has_library_version = get_file_version(path, m.library_version);
+        }
+        m.host_name = get_module_file_name();
+        m.has_host_version = get_file_version(m.host_name, m.host_version);
+        return m;
+    }();
+    return module;
+}
+
+QString format_header_block(const log_file_header& header, const log_writer_module& module) {
+    QString out;
+    add_tag(out, header.crash_log ? log_tag::crash_log : log_tag::std_log,
+            quoted_text(header.file_name));
+    add_tag(out, log_tag::library, true_or_false(module.library));
+    if (module.library) {
+        add_tag(out, log_tag::library_name, module.library_name);
+        if (module.has_library_version)
+            add_tag(out, log_tag::library_version, module.library_version);
+        add_tag(out, log_tag::host_name, module.host_name);
+        if (module.has_host_version)
+            add_tag(out, log_tag::host_version, module.host_version);
+    } else {
+        add_tag(out, log_tag::app_name, QFileInfo(module.host_name).fileName());
+        if (module.has_host_version)
+            add_tag(out, log_tag::app_version, module.host_version);
+    }
+    add_tag(out, log_tag::most_recent, header.most_recent_first ? u"first" : u"last");
+    add_tag(out, log_tag::event_header, quoted_text(header.event_header));
+    add_tag(out, log_tag::long_date_format, header.long_date_format);
+    add_tag(out, log_tag::short_date_format, header.short_date_format);
+    add_tag(out, log_tag::long_time_format, header.long_time_format);
+    add_tag(out, log_tag::short_time_format, header.short_time_format);
+    add_tag(out, log_tag::status, header.stopped ? u"stopped" : u"started");
+    add_tag(out, log_tag::group_indent, QString::number(header.group_indent));
+    out += log_line_end;
+    return out;
+}
+
+QString format_event_line(const ILogEvent& event, const log_entry_layout& layout) {
+    QString text = layout.use_locale ? event.local_or_native_text() : event.text();
+    if (text.isEmpty())
+        return {};
+    if (event.log_type() == LK_DECORATION && layout.decoration_padding > 0 &&
+        !layout.decoration_pattern.isEmpty())
+        text = pad_text(text, layout.decoration_padding, 1, layout.decoration_pattern);
+
+    QString prefix = event.preprocess(layout.event_header, layout.use_locale, true);
+    if (layout.group_indent > 0)
+        prefix += QString(qsizetype{event.depth()} * layout.group_indent, u' ');
+
+    if (const std::uint32_t repeats = event.repeat_count(); repeats != 0) {
+        const QString suffix = QStringLiteral("^^^Repeated %d Times in %s^^^");
+        text += log_line_end;
+        text += safe_format(
+            layout.use_locale ? translate_or_keep(suffix) : suffix,
+            {std::int64_t{repeats} + 1, duration_text(event.last_when() - event.when())});
+    }
+    if (const auto* group = dynamic_cast<const ILogGroup*>(&event))
+        text += group->name_prefix();
+    return indent_lines(prefix + text, prefix.size());
+}
+
+} // namespace zel

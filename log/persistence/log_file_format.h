@@ -1,0 +1,89 @@
+#pragma once
+
+#include "log/core/log_interfaces.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+
+namespace zel {
+
+// The text form of a log file, shared by the storage that writes it and the loader that reads it
+// back: a block of ":tag=value" lines, one empty line, then one entry per event. Every line ends
+// with CR LF.
+
+inline constexpr QStringView log_line_end = u"\r\n";
+
+// Tags of the header block, in the order the writer emits them.
+namespace log_tag {
+inline constexpr QStringView std_log = u":std_log";
+inline constexpr QStringView crash_log = u":crash_log";
+inline constexpr QStringView library = u":library";
+inline constexpr QStringView library_name = u":library_name";
+inline constexpr QStringView library_version = u":library_Version";
+inline constexpr QStringView host_name = u":host_name";
+inline constexpr QStringView host_version = u":host_version";
+inline constexpr QStringView app_name = u":app_name";
+inline constexpr QStringView app_version = u":app_version";
+inline constexpr QStringView most_recent = u":most_recent";
+inline constexpr QStringView event_header = u":event_header";
+inline constexpr QStringView long_date_format = u":LongDateFormat";
+inline constexpr QStringView short_date_format = u":ShortDateFormat";
+inline constexpr QStringView long_time_format = u":LongTimeFormat";
+inline constexpr QStringView short_time_format = u":ShortTimeFormat";
+inline constexpr QStringView status = u":status";
+inline constexpr QStringView group_indent = u":group_indent";
+} // namespace log_tag
+
+// The time stamp of a log file's name: date, time to the second and milliseconds.
+inline constexpr QStringView log_file_stamp_pattern = u"yyyymmdd\".\"hhnnss\".\"zzz";
+
+// `text` in single quotes, each quote inside doubled.
+QString quoted_text(const QString& text);
+
+// The program or library that writes the logs, as the header names it.
+struct log_writer_module {
+    bool library = false;
+    QString library_name;    // file name of the library
+    QString library_version; // empty when `has_library_version` is false
+    bool has_library_version = false;
+    QString host_name; // full path of the executable
+    QString host_version;
+    bool has_host_version = false;
+};
+// The module this code runs in, looked up once.
+const log_writer_module& this_log_writer_module();
+
+struct log_file_header {
+    QString file_name;
+    bool crash_log = false;
+    bool most_recent_first = true;
+    QString event_header;
+    QString long_date_format;
+    QString short_date_format;
+    QString long_time_format;
+    QString short_time_format;
+    bool stopped = false;
+    std::int32_t group_indent = 4;
+};
+
+// The header block with its closing empty line.
+QString format_header_block(const log_file_header& header, const log_writer_module& module);
+
+// What shapes one entry.
+struct log_entry_layout {
+    QString event_header = QStringLiteral("{time}  {type}");
+    bool use_locale = false;
+    std::int32_t group_indent = 4;
+    std::int32_t decoration_padding = 120;
+    QString decoration_pattern = QStringLiteral("*");
+};
+
+// One entry without its final line end: the event header expanded with column widths, the
+// indentation of the event's depth, the text (a decoration centred, a repeat suffix and a group's
+// kind marker added); every line after the first is indented by the width of that prefix. Any
+// line break inside (CR LF, or a lone LF or CR) becomes CR LF. Empty when the text is empty.
+QString format_event_line(const ILogEvent& event, const log_entry_layout& layout);
+
+} // namespace zel
