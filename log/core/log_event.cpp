@@ -461,6 +461,22 @@ void TLogEvent::commit() {
         group->commit(shared_from_this());
 }
 
+bool TLogEvent::repeated_by(const TLogEvent& event) {
+    if (&event == this || event.log_type() != log_type() || event.thread_id() != thread_id())
+        return false;
+    if (log_type() == LK_GROUP)
+        return check_repeat(std::const_pointer_cast<TLogEvent>(event.shared_from_this()));
+    {
+        std::scoped_lock mine(Ffields);
+        std::scoped_lock theirs(event.Ffields);
+        if (Ftext != event.Ftext)
+            return false;
+    }
+    FRepeat_count.fetch_add(1, std::memory_order_relaxed);
+    raise_last(event.ticks(), event.when());
+    return true;
+}
+
 bool TLogEvent::check_repeat(const ILogEventPtr& event) {
     if (!event || event.get() == static_cast<ILogEvent*>(this))
         return false;

@@ -112,7 +112,7 @@ public:
 
     // The event's re-entrant lock, which `add` holds for the whole call; the lock order is event,
     // group, storage, lists.
-    std::recursive_mutex& event_lock() const noexcept { return Flock; }
+    TReentrantLock& event_lock() const noexcept { return Flock; }
 
 protected:
     friend class TLogGroup;
@@ -130,6 +130,10 @@ protected:
                 bool in_front);
     // Marks what was added so far as committed; true when something was added since last time.
     bool take_changes();
+    // The repeat test of check_repeat between two events of this library: the group's placement
+    // compares without copying texts (both field locks are taken, the new event's second; only
+    // the group that places it, one thread at a time, ever holds two).
+    bool repeated_by(const TLogEvent& event);
     // The root's true or false text with a blank after it, or nothing.
     QString value_prefix(bool aValue) const;
     // Moves the latest-change time forward to the given reading, never back.
@@ -175,7 +179,7 @@ private:
     std::atomic<TDateTime> Flast_when;
     QString Ftext;
     std::unique_ptr<TExtras> Fextras;
-    mutable std::recursive_mutex Flock;
+    mutable TReentrantLock Flock;
 };
 
 } // namespace zel

@@ -607,7 +607,7 @@ ILogEventPtr TLogGroup::last_added() const {
 ILogEventPtr TLogGroup::place(const std::shared_ptr<TLogEvent>& event, ILogGroupPtr& keep) {
     if (event->index() >= 0)
         return event;
-    if (Flast_added && Flast_added->check_repeat(event)) {
+    if (Flast_added && Flast_added->repeated_by(*event)) {
         keep = event->detach_parent();
         return Flast_added;
     }

@@ -149,7 +149,7 @@ private:
     QString Fheader;
     QString Ffooter;
     // Under the group lock:
-    ILogEventPtr Flast_added;
+    std::shared_ptr<TLogEvent> Flast_added; // only events of this library are placed
     bool Fstopping = false;
     std::atomic<std::uint16_t> Fdiscard;
     std::atomic<bool> Fautocreate_group{true};

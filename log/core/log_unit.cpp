@@ -21,6 +21,15 @@ void release_storages(ILogGroup& group) {
 
 } // namespace
 
+void release_log_tree(ILogRoot& root) {
+    root.stop();
+    release_storages(root);
+    root.clear_entries();
+    root.clear_contexts();
+    if (auto* own = dynamic_cast<TLogRoot*>(&root))
+        own->crash_list().release_storages();
+}
+
 TLogUnit::TLogUnit() {
     log_process_id();
     log_module_path();
@@ -40,12 +49,7 @@ void TLogUnit::shutdown() {
     const ILogRootPtr root = default_log_root;
     if (!root)
         return;
-    root->stop();
-    release_storages(*root);
-    root->clear_entries();
-    root->clear_contexts();
-    if (const auto own = std::dynamic_pointer_cast<TLogRoot>(root))
-        own->crash_list().release_storages();
+    release_log_tree(*root);
     default_log_root.reset();
 }
 

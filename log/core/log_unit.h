@@ -1,6 +1,14 @@
 #pragma once
 
+#include "log/core/log_interfaces.h"
+
 namespace zel {
+
+// Ends a log tree: stops `root` (its footer and every storage's final write), then releases the
+// storages of every group, the entries, the contexts and the crash list's storage references,
+// so that nothing of the tree keeps another part alive. For the process-wide root TLogUnit does
+// this; a program or test with a root of its own calls it at the end.
+void release_log_tree(ILogRoot& root);
 
 // The logging unit's start-up and shutdown, one object in the program's main (tests make their
 // own). Creating it reads the process facts that events use. Ending it (or calling shutdown,

@@ -51,4 +51,38 @@ private:
     std::atomic<std::uint32_t> Fstate{unlocked};
 };
 
+// A short lock that the thread holding it may take again (each lock needs its unlock). It is
+// the lock of an event, whose add calls back into the event while it holds it.
+class TReentrantLock {
+public:
+    void lock() noexcept {
+        const std::uintptr_t me = this_thread();
+        if (Fowner.load(std::memory_order_relaxed) == me) {
+            ++Fdepth;
+            return;
+        }
+        Flock.lock();
+        Fowner.store(me, std::memory_order_relaxed);
+        Fdepth = 1;
+    }
+
+    void unlock() noexcept {
+        if (--Fdepth != 0)
+            return;
+        Fowner.store(0, std::memory_order_relaxed);
+        Flock.unlock();
+    }
+
+private:
+    // A thread's identity for the lock: the address of a variable of its own.
+    static std::uintptr_t this_thread() noexcept {
+        thread_local const char marker = 0;
+        return reinterpret_cast<std::uintptr_t>(&marker);
+    }
+
+    TShortLock Flock;
+    std::uint32_t Fdepth = 0; // touched by the holder only
+    std::atomic<std::uintptr_t> Fowner{0};
+};
+
 } // namespace zel

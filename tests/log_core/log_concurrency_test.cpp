@@ -1,5 +1,6 @@
 #include "log/core/log_procedures.h"
 #include "log/core/log_root.h"
+#include "log/core/log_unit.h"
 #include "tests/log_core/qt_print.h"
 #include "tests/log_core/recording_storage.h"
 
@@ -111,8 +112,7 @@ TEST(LogConcurrency, EightWritersIntoNestedGroupsLoseNothing) {
     EXPECT_EQ(told_at_root.load(), written + extras);
     // The inner group's storage heard of everything finished in that group.
     EXPECT_GE(storage->arrived().size(), static_cast<std::size_t>(inner->event_count()));
-    root->clear_all();
-    inner->clear_storages();
+    release_log_tree(*root);
 }
 
 // Ids come from one process-wide counter: unique whatever the thread.
@@ -155,7 +155,7 @@ TEST(LogConcurrency, OneEventAddedToFromManyThreads) {
     EXPECT_EQ(shared->text().count("line"), 2000);
     EXPECT_EQ(told.load(), 2000);
     EXPECT_EQ(root->event_count(), 1);
-    root->clear_all();
+    release_log_tree(*root);
 }
 
 } // namespace

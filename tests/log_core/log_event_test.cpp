@@ -1,6 +1,7 @@
 #include "log/core/log_event.h"
 #include "log/core/log_group.h"
 #include "log/core/log_root.h"
+#include "log/core/log_unit.h"
 #include "tests/log_core/qt_print.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ protected:
         group->set_OnAdded(
             [this](const void*, const ILogEventPtr& entry) { told.push_back(entry); });
     }
-    void TearDown() override { root->clear_all(); }
+    void TearDown() override { release_log_tree(*root); }
 
     std::shared_ptr<TLogEvent> fresh(Tlog_kind kind = LK_INFO, std::int64_t tick = 0) {
         return TLogEvent::Create(root, group, kind, tick);

@@ -2,6 +2,7 @@
 #include "log/core/log_extensions.h"
 #include "log/core/log_group.h"
 #include "log/core/log_root.h"
+#include "log/core/log_unit.h"
 #include "tests/log_core/qt_print.h"
 #include "tests/log_core/recording_storage.h"
 
@@ -28,7 +29,7 @@ protected:
         root->set_footer({});
         root->set_discard({});
     }
-    void TearDown() override { root->clear_all(); }
+    void TearDown() override { release_log_tree(*root); }
 
     std::shared_ptr<TLogRoot> root;
 };
@@ -77,7 +78,7 @@ TEST_F(LogGroup, DiscardSetIsCopiedAtCreation) {
     child->add(LK_VERBOSE, "dropped");
     child->add(LK_ERROR, "kept");
     EXPECT_EQ(texts_of(child), std::vector<QString>{"kept"});
-    fresh_root->clear_all();
+    release_log_tree(*fresh_root);
 }
 
 TEST_F(LogGroup, StartWritesTheHeaderOnceAsTheFirstEntry) {
@@ -407,7 +408,6 @@ TEST_F(LogGroup, EnableStoragesReachesTheWholeTree) {
     root->enable_storages(false);
     EXPECT_FALSE(top->enabled());
     EXPECT_FALSE(inner->enabled());
-    group->clear_storages();
 }
 
 } // namespace

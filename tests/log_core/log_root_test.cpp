@@ -2,6 +2,7 @@
 #include "log/core/log_procedures.h"
 #include "log/core/log_process.h"
 #include "log/core/log_root.h"
+#include "log/core/log_unit.h"
 #include "tests/log_core/qt_print.h"
 
 #include <QTemporaryDir>
@@ -16,7 +17,7 @@ namespace {
 class LogRoot : public ::testing::Test {
 protected:
     void SetUp() override { root = TLogRoot::Create(); }
-    void TearDown() override { root->clear_all(); }
+    void TearDown() override { release_log_tree(*root); }
 
     std::shared_ptr<TLogRoot> root;
 };
@@ -213,7 +214,7 @@ TEST(LogProcedures, NeedARootAndFollowItsDiscardSet) {
     ASSERT_EQ(root->event_count(), 2);
     EXPECT_EQ(root->first_event()->text(), QString("unable to create folder: /x"));
     EXPECT_EQ(root->last_event()->text(), QString("plain"));
-    root->clear_all();
+    release_log_tree(*root);
 }
 
 TEST(LogArguments, BracedListsPickTheArgumentOverload) {
@@ -225,7 +226,7 @@ TEST(LogArguments, BracedListsPickTheArgumentOverload) {
     EXPECT_EQ(root->getevent(0)->text(), QString("count 1"));
     EXPECT_EQ(root->getevent(1)->text(), QString("[x] flag"));
     EXPECT_EQ(root->getevent(2)->text(), QString("text and 2"));
-    root->clear_all();
+    release_log_tree(*root);
 }
 
 } // namespace
