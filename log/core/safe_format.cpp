@@ -11,7 +11,7 @@ namespace zel {
 
 namespace {
 
-// One conversion specification, as parsed.
+// One conversion, as parsed from the format.
 struct TConversion {
     bool left_justify = false;
     std::optional<std::int32_t> width;
@@ -82,8 +82,8 @@ private:
         return true;
     }
 
-    std::optional<TConversion> specification() {
-        TConversion spec;
+    std::optional<TConversion> parse_conversion() {
+        TConversion wanted;
         // An index ("%1:s") moves the argument position; it looks like a width until ":" comes.
         if (at_digit()) {
             const qsizetype start = Fpos;
@@ -97,51 +97,51 @@ private:
         }
         if (at(u'-')) {
             ++Fpos;
-            spec.left_justify = true;
+            wanted.left_justify = true;
         }
-        if (!count(spec.width))
+        if (!count(wanted.width))
             return std::nullopt;
         if (at(u'.')) {
             ++Fpos;
-            if (!count(spec.precision))
+            if (!count(wanted.precision))
                 return std::nullopt;
-            if (!spec.precision)
-                spec.precision = 0;
+            if (!wanted.precision)
+                wanted.precision = 0;
         }
         if (Fpos >= Fformat.size())
             return std::nullopt;
-        spec.type = Fformat[Fpos++].toLower().unicode();
-        return spec;
+        wanted.type = Fformat[Fpos++].toLower().unicode();
+        return wanted;
     }
 
     std::optional<QString> conversion() {
-        const std::optional<TConversion> spec = specification();
-        if (!spec)
+        const std::optional<TConversion> wanted = parse_conversion();
+        if (!wanted)
             return std::nullopt;
         const TLogArg* arg = next_argument();
         if (arg == nullptr)
             return std::nullopt;
-        std::optional<QString> text = convert(*spec, *arg);
+        std::optional<QString> text = convert(*wanted, *arg);
         if (!text)
             return std::nullopt;
-        const std::int32_t width = spec->width.value_or(0);
+        const std::int32_t width = wanted->width.value_or(0);
         if (text->size() < width) {
             const QString fill(width - text->size(), u' ');
-            *text = spec->left_justify ? *text + fill : fill + *text;
+            *text = wanted->left_justify ? *text + fill : fill + *text;
         }
         return text;
     }
 
-    static std::optional<QString> convert(const TConversion& spec, const TLogArg& arg) {
-        switch (spec.type) {
+    static std::optional<QString> convert(const TConversion& wanted, const TLogArg& arg) {
+        switch (wanted.type) {
         case u'd':
         case u'u':
         case u'x':
-            return integer_text(spec, arg);
+            return integer_text(wanted, arg);
         case u'e':
         case u'f':
         case u'g':
-            return float_text(spec, arg);
+            return float_text(wanted, arg);
         case u'p':
             if (arg.kind() != TLogArg::Kind::Pointer)
                 return std::nullopt;
@@ -149,14 +149,14 @@ private:
                 .rightJustified(sizeof(void*) * 2, u'0')
                 .toUpper();
         case u's':
-            return string_text(spec, arg);
+            return string_text(wanted, arg);
         default:
             return std::nullopt;
         }
     }
 
     // Integers of 32 bits print as 32-bit values (so %x of -1 is FFFFFFFF), others as 64-bit.
-    static std::optional<QString> integer_text(const TConversion& spec, const TLogArg& arg) {
+    static std::optional<QString> integer_text(const TConversion& wanted, const TLogArg& arg) {
         bool narrow = false;
         bool is_unsigned = false;
         std::int64_t value = 0;
@@ -190,7 +190,7 @@ private:
         }
         QString digits;
         bool negative = false;
-        if (spec.type == u'd' && !is_unsigned) {
+        if (wanted.type == u'd' && !is_unsigned) {
             negative = value < 0;
             digits = QString::number(negative ? -static_cast<std::uint64_t>(value)
                                               : static_cast<std::uint64_t>(value));
@@ -198,15 +198,15 @@ private:
             const std::uint64_t bits =
                 narrow ? static_cast<std::uint32_t>(value) : static_cast<std::uint64_t>(value);
             digits =
-                spec.type == u'x' ? QString::number(bits, 16).toUpper() : QString::number(bits);
+                wanted.type == u'x' ? QString::number(bits, 16).toUpper() : QString::number(bits);
         }
-        const std::int32_t precision = spec.precision.value_or(0);
+        const std::int32_t precision = wanted.precision.value_or(0);
         if (digits.size() < precision)
             digits.prepend(QString(precision - digits.size(), u'0'));
         return negative ? u'-' + digits : digits;
     }
 
-    static std::optional<QString> float_text(const TConversion& spec, const TLogArg& arg) {
+    static std::optional<QString> float_text(const TConversion& wanted, const TLogArg& arg) {
         double value = 0;
         if (arg.kind() == TLogArg::Kind::Float) {
             value = arg.get<double>();
@@ -219,17 +219,17 @@ private:
         } else {
             return std::nullopt;
         }
-        switch (spec.type) {
+        switch (wanted.type) {
         case u'e':
-            return float_exponent(value, spec.precision.value_or(15));
+            return float_exponent(value, wanted.precision.value_or(15));
         case u'f':
-            return float_fixed(value, spec.precision.value_or(2));
+            return float_fixed(value, wanted.precision.value_or(2));
         default:
-            return float_general(value, spec.precision.value_or(15));
+            return float_general(value, wanted.precision.value_or(15));
         }
     }
 
-    static std::optional<QString> string_text(const TConversion& spec, const TLogArg& arg) {
+    static std::optional<QString> string_text(const TConversion& wanted, const TLogArg& arg) {
         QString text;
         switch (arg.kind()) {
         case TLogArg::Kind::Text:
@@ -244,8 +244,8 @@ private:
         default:
             return std::nullopt;
         }
-        if (spec.precision && text.size() > *spec.precision)
-            text.truncate(*spec.precision);
+        if (wanted.precision && text.size() > *wanted.precision)
+            text.truncate(*wanted.precision);
         return text;
     }
 
