@@ -76,6 +76,13 @@ os_version read_os_version() {
     version.distribution_id = os_release_value(release, "ID");
     version.distribution_version = os_release_value(release, "VERSION_ID");
 
+    // Debian keeps the system locale in /etc/default/locale, systemd systems in /etc/locale.conf.
+    for (const char* file : {"/etc/default/locale", "/etc/locale.conf"}) {
+        version.system_locale = os_release_value(read_text(file), "LANG");
+        if (!version.system_locale.empty())
+            break;
+    }
+
     utsname names{};
     if (::uname(&names) == 0) {
         version.kernel_name = names.sysname;

@@ -15,6 +15,7 @@ struct os_version {
     std::string kernel_build;         // the kernel's own build line (uname version)
     std::string machine;              // the kernel's architecture, e.g. "x86_64"
     std::string host_name;
+    std::string system_locale; // the system-wide default locale (LANG of /etc/default/locale)
     int kernel_major = 0;
     int kernel_minor = 0;
     int kernel_patch = 0;
@@ -25,7 +26,8 @@ os_version read_os_version();
 // Word size of the kernel's architecture: 64 for x86-64, 32 for x86, 0 for anything else.
 int native_architecture_bits(const std::string& machine);
 
-// The value of `key` in the text of an os-release file, unquoted; empty when absent.
+// The value of `key` in a text of shell-style KEY=value lines (os-release, the locale files),
+// unquoted; empty when absent.
 std::string os_release_value(const std::string& text, const std::string& key);
 
 } // namespace zel::platform
