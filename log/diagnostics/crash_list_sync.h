@@ -1,0 +1,25 @@
+#pragma once
+
+#include "log/core/log_storage_interface.h"
+
+#include <QString>
+
+namespace zel {
+
+class TLogRoot;
+
+// The one routine that touches the crash-list file: under a lock shared by every process that
+// uses the same crash-list name, it merges the file into the root's in-memory list, attaches
+// `src` to its line (adding) or removes its line and deletes its log file (not adding), and
+// rewrites the file whole, or deletes it when no line is left. False when the file could not
+// be reached; nothing changes then.
+bool sync_crash_list(TLogRoot& root, const ILogStoragePtr& src, bool adding);
+
+// "<module file name>:<process id>=<full log file name>"
+QString crash_line(const ILogStorage& storage);
+
+// The lock file that stands for the crash list `crashlist_name`: in the user's runtime folder,
+// so that it is shared by the user's processes and never by another user's.
+QString crash_list_lock_path(const QString& crashlist_name);
+
+} // namespace zel
