@@ -45,7 +45,9 @@ std::int32_t TCrashList::add(const QString& line) {
     const auto at =
         std::lower_bound(Flines.begin(), Flines.end(), line,
                          [](const TLine& a, const QString& b) { return before(a.text, b); });
-    return static_cast<std::int32_t>(Flines.insert(at, TLine{line, nullptr}) - Flines.begin());
+    // begin() only after the insertion, which may move the lines.
+    const auto inserted = Flines.insert(at, TLine{line, nullptr});
+    return static_cast<std::int32_t>(inserted - Flines.begin());
 }
 
 void TCrashList::attach(std::int32_t index, const ILogStoragePtr& storage) {
