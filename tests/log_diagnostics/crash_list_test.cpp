@@ -2,6 +2,7 @@
 #include "log/diagnostics/crash_list_sync.h"
 #include "log/diagnostics/log_diagnostics.h"
 #include "platform/process_info.h"
+#include "tests/log_core/qt_print.h"
 #include "tests/log_diagnostics/stub_crash_storage.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "log/core/log_root.h"
 #include "log/diagnostics/exception_capture.h"
 #include "log/diagnostics/log_diagnostics.h"
+#include "tests/log_core/qt_print.h"
 
 #include <QStringList>
 

@@ -1,5 +1,6 @@
 #include "log/diagnostics/exception_names.h"
 #include "log/diagnostics/exception_record_value.h"
+#include "tests/log_core/qt_print.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "log/diagnostics/log_diagnostics.h"
 #include "log/diagnostics/system_information.h"
 #include "platform/os_version.h"
+#include "tests/log_core/qt_print.h"
 
 #include <QStringList>
 
