@@ -18,8 +18,7 @@ void split_option(const QString& argument, QString& name, QString& value, bool& 
 
 // A value that still carries its quotes (a launcher that did not split the Windows way).
 QString unquoted(const QString& value) {
-    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
-        value.endsWith(QLatin1Char('"')))
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
         return value.mid(1, value.size() - 2);
     return value;
 }

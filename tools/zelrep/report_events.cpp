@@ -9,6 +9,8 @@
 #include <QStorageInfo>
 #include <QTimeZone>
 
+#include <cstdlib>
+
 namespace zel {
 
 namespace {
@@ -58,8 +60,10 @@ void add_desktop_session(const ILogRootPtr& root) {
         const char* label;
         const char* variable;
     } facts[] = {
-        {"Desktop : %s", "XDG_CURRENT_DESKTOP"},   {"Session : %s", "DESKTOP_SESSION"},
-        {"Session type : %s", "XDG_SESSION_TYPE"}, {"Wayland display : %s", "WAYLAND_DISPLAY"},
+        {"Desktop : %s", "XDG_CURRENT_DESKTOP"},
+        {"Session : %s", "DESKTOP_SESSION"},
+        {"Session type : %s", "XDG_SESSION_TYPE"},
+        {"Wayland display : %s", "WAYLAND_DISPLAY"},
         {"X display : %s", "DISPLAY"},
     };
     for (const auto& fact : facts)
@@ -78,8 +82,8 @@ void add_locale_and_time_zone(const ILogRootPtr& root) {
     const QString sign = offset < 0 ? QStringLiteral("-") : QStringLiteral("+");
     const int minutes = std::abs(offset) / 60;
     group->add(LK_INFO, QStringLiteral("Time zone : %s (%s), UTC%s%.2d:%.2d"),
-               {QString::fromUtf8(QTimeZone::systemTimeZoneId()), now.timeZoneAbbreviation(),
-                sign, minutes / 60, minutes % 60});
+               {QString::fromUtf8(QTimeZone::systemTimeZoneId()), now.timeZoneAbbreviation(), sign,
+                minutes / 60, minutes % 60});
 }
 
 } // namespace
