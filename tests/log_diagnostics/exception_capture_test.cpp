@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace zel {
 namespace {
@@ -98,6 +100,46 @@ TEST_F(ExceptionCapture, ExceptionsInsideTheLoggingOfAnExceptionAreNotLoggedAgai
     const QStringList lines = exception_lines(first_root);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith("outer in "));
+}
+
+// Exceptions counted with their folded repeats.
+std::uint32_t exception_count(const ILogRootPtr& root) {
+    std::uint32_t count = 0;
+    for (std::int32_t i = 0; i < root->event_count(); ++i) {
+        const ILogEventPtr event = root->getevent(i);
+        if (event->log_type() == LK_EXCEPTION)
+            count += 1 + event->repeat_count();
+    }
+    return count;
+}
+
+TEST_F(ExceptionCapture, ThreadsThrowingWhileRootsComeAndGo) {
+    constexpr int threads = 4;
+    constexpr std::uint32_t throws = 50;
+    std::vector<std::shared_ptr<TLogRoot>> roots(threads);
+    // A root reads the wall clock when it is made; glibc guards its time-zone state with a lock
+    // that ThreadSanitizer cannot see, so the roots are made one at a time.
+    std::mutex creating;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&roots, &creating, t] {
+            {
+                const std::lock_guard one_at_a_time(creating);
+                roots[t] = TLogRoot::Create();
+            }
+            register_exception_root(roots[t]);
+            for (std::uint32_t i = 0; i < throws; ++i)
+                throw_and_catch("from a worker");
+            unregister_exception_root(roots[t]);
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const auto& root : roots) {
+        EXPECT_EQ(exception_count(root), throws);
+        root->clear_all();
+    }
+    EXPECT_EQ(exception_count(first_root), 0U);
 }
 
 } // namespace
