@@ -1,14 +1,15 @@
 #include "log/diagnostics/crash_list_sync.h"
 
+#include "log/core/log_process.h"
 #include "log/core/log_root.h"
 #include "log/support/log_text_codec.h"
-#include "log/support/module_version.h"
 #include "platform/file_lock.h"
 #include "platform/process_info.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -17,10 +18,6 @@
 namespace zel {
 
 namespace {
-
-bool make_folder_of(const QString& file_name) {
-    return QDir().mkpath(QFileInfo(file_name).absolutePath());
-}
 
 QStringList read_lines(QFile& file) {
     const QString text = decode_log_text(file.readAll());
@@ -34,23 +31,62 @@ QStringList read_lines(QFile& file) {
 }
 
 // The file is the truth about lines that no storage of this process owns: a line another
-// process removed is dropped here too, so that it is not written back.
+// process removed is dropped here too, so that it is not written back. Lines compare without
+// regard to case; folded copies keep that cheap.
 void merge(TCrashList& list, const QStringList& file_lines) {
+    QSet<QString> in_file;
+    for (const QString& line : file_lines)
+        in_file.insert(line.toCaseFolded());
+    QSet<QString> in_list;
     for (std::int32_t i = list.count() - 1; i >= 0; --i) {
         const TCrashList::TLine line = list.line(i);
-        if (!line.storage && !file_lines.contains(line.text, Qt::CaseInsensitive))
+        const QString folded = line.text.toCaseFolded();
+        if (!line.storage && !in_file.contains(folded))
             list.remove(i);
+        else
+            in_list.insert(folded);
     }
-    for (const QString& line : file_lines)
-        list.add(line);
+    for (const QString& line : file_lines) {
+        if (!in_list.contains(line.toCaseFolded()))
+            list.add(line);
+    }
+}
+
+// Opens the crash-list file, making its folder when it is missing.
+bool open_list_file(QFile& file) {
+    if (file.open(QIODevice::ReadWrite))
+        return true;
+    return QDir().mkpath(QFileInfo(file.fileName()).absolutePath()) &&
+           file.open(QIODevice::ReadWrite);
+}
+
+// The file is open and both locks are held: merge, attach or detach, write back.
+bool update(TCrashList& list, QFile& file, const ILogStoragePtr& src, const QString& line,
+            const QString& log_file, bool adding) {
+    merge(list, read_lines(file));
+    if (src) {
+        const std::int32_t owned = list.index_of_storage(src.get());
+        if (owned < 0 && adding) {
+            list.attach(list.add(line), src);
+        } else if (owned >= 0 && !adding) {
+            list.remove(owned);
+            QFile::remove(log_file);
+        }
+    }
+    if (list.count() == 0) {
+        file.close();
+        return QFile::remove(file.fileName());
+    }
+    const QByteArray bytes =
+        encode_log_text(list.lines().join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
+    return file.seek(0) && file.write(bytes) == bytes.size() && file.resize(bytes.size());
 }
 
 } // namespace
 
 QString crash_line(const ILogStorage& storage) {
-    return QFileInfo(get_module_file_name()).fileName() + QLatin1Char(':') +
-           QString::number(platform::current_process_id()) + QLatin1Char('=') +
-           storage.fq_filename();
+    return log_module_name() + QLatin1Char(':') + QString::number(platform::current_process_id()) +
+           QLatin1Char('=') + storage.fq_filename();
 }
 
 QString crash_list_lock_path(const QString& crashlist_name) {
@@ -64,47 +100,24 @@ QString crash_list_lock_path(const QString& crashlist_name) {
 }
 
 bool sync_crash_list(TLogRoot& root, const ILogStoragePtr& src, bool adding) {
-    // What the root and the storage answer is read first: their locks come before the crash
-    // list's in the lock order.
+    // What the root and the storage answer is read outside the crash list's locks, which come
+    // last in the lock order.
     const QString line = src ? crash_line(*src) : QString();
     const QString log_file = src ? src->fq_filename() : QString();
     const QString lock_path = crash_list_lock_path(root.crashlist_name());
-    QString name = root.fq_filename();
-    if (!make_folder_of(name)) {
-        root.set_location(KF_PUBLIC_DOCUMENTS);
-        name = root.fq_filename();
-        if (!make_folder_of(name))
-            return false;
-    }
-
     TCrashList& list = root.crash_list();
-    const std::scoped_lock in_process(list);
-    platform::file_lock across_processes(QFile::encodeName(lock_path).toStdString());
-    if (!across_processes.lock())
-        return false;
-    QFile file(name);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    merge(list, read_lines(file));
-
-    if (src) {
-        const std::int32_t owned = list.index_of_storage(src.get());
-        if (owned < 0 && adding) {
-            list.attach(list.add(line), src);
-        } else if (owned >= 0 && !adding) {
-            list.remove(owned);
-            QFile::remove(log_file);
-        }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 1) // the folder cannot be made: the list moves where the logs go then
+            root.set_location(KF_PUBLIC_DOCUMENTS);
+        QFile file(root.fq_filename());
+        const std::scoped_lock in_process(list);
+        platform::file_lock across_processes(QFile::encodeName(lock_path).toStdString());
+        if (!across_processes.lock())
+            return false;
+        if (open_list_file(file))
+            return update(list, file, src, line, log_file, adding);
     }
-
-    if (list.count() == 0) {
-        file.close();
-        QFile::remove(name);
-        return true;
-    }
-    const QByteArray bytes =
-        encode_log_text(list.lines().join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
-    return file.seek(0) && file.write(bytes) == bytes.size() && file.resize(bytes.size());
+    return false;
 }
 
 } // namespace zel
