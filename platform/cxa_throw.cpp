@@ -1,9 +1,35 @@
-// The replacement of the C++ runtime's throw entry point. It lives alone in this file: the
-// compiler declares __cxa_throw implicitly, with another signature, in any file that contains
-// a throw expression.
+// The replacement of the C++ runtime's throw entry point. It lives apart from the rest of the
+// hook: the compiler declares __cxa_throw implicitly, with another signature, in any file that
+// contains a throw expression.
+#include "platform/throw_hook.h"
 #include "platform/throw_hook_internal.h"
 
+#include <atomic>
 #include <cxxabi.h>
+
+namespace zel::platform {
+
+namespace {
+
+std::atomic<throw_observer> current_observer{nullptr};
+
+void report_throw(void* object, std::type_info* type, std::uintptr_t address) noexcept {
+    static thread_local bool inside = false;
+    const throw_observer observer = current_observer.load();
+    if (observer == nullptr || inside)
+        return;
+    inside = true;
+    observer(thrown_exception{object, type, address});
+    inside = false;
+}
+
+} // namespace
+
+void store_throw_observer(throw_observer observer) noexcept {
+    current_observer.store(observer);
+}
+
+} // namespace zel::platform
 
 // Every throw expression of the process calls this: the dynamic linker prefers the
 // executable's definition to the C++ runtime's, which is called afterwards.

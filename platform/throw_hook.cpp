@@ -2,7 +2,6 @@
 
 #include "platform/throw_hook_internal.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cxxabi.h>
@@ -11,12 +10,6 @@
 #include <memory>
 
 namespace zel::platform {
-
-namespace {
-
-std::atomic<throw_observer> current_observer{nullptr};
-
-} // namespace
 
 cxa_throw_function runtime_throw() {
     // A sanitizer runtime that watches throws defines its own __cxa_throw in the executable,
@@ -34,19 +27,9 @@ cxa_throw_function runtime_throw() {
     return function;
 }
 
-void report_throw(void* object, std::type_info* type, std::uintptr_t address) noexcept {
-    static thread_local bool inside = false;
-    const throw_observer observer = current_observer.load();
-    if (observer == nullptr || inside)
-        return;
-    inside = true;
-    observer(thrown_exception{object, type, address});
-    inside = false;
-}
-
 void set_throw_observer(throw_observer observer) {
     (void)runtime_throw(); // resolve now rather than inside the first throw
-    current_observer.store(observer);
+    store_throw_observer(observer);
 }
 
 std::string exception_type_name(const std::type_info& type) {
