@@ -50,7 +50,7 @@ QString hex8(std::uint32_t code) {
 }
 
 QString runtime_exception_name(const TExceptionRecord& record) {
-    const QString by_code =
+    QString by_code =
         QLatin1String("Runtime/cpp, code 0x") + hex8(record.ExceptionCode) + QLatin1Char('h');
     if (record.NumberParameters < 3 || record.ExceptionInformation[1] < lowest_object_address ||
         record.ExceptionInformation[2] == 0)

@@ -6,8 +6,8 @@
 
 namespace zel {
 
-TExceptionRecordVariant::TExceptionRecordVariant(const TExceptionRecord& record)
-    : Frecord(record) {
+TExceptionRecordVariant::TExceptionRecordVariant(const TExceptionRecord& record) {
+    Frecord = record;
     // The nested record belongs to whoever raised the exception and does not outlive it.
     Frecord.NestedRecord = nullptr;
     Frecord.NumberParameters =
