@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -59,6 +60,77 @@ TEST(CrashListProcesses, FourProcessesRegisteringAtOnceLoseAndDuplicateNothing) 
     std::printf("%d processes x %d crash logs: %lld ms\n", processes, crash_logs,
                 static_cast<long long>(timer.elapsed()));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{}); // no list, no log left
+}
+
+child_result run_child(const QStringList& arguments) {
+    QProcess process;
+    start_child(process, arguments);
+    return wait_for(process);
+}
+
+QStringList file_lines(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+}
+
+TEST(CrashListProcesses, CrashedSessionLeavesItsLogAndLineForTheNextProcess) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const child_result crashed = run_child({"crash", folder.path()});
+    ASSERT_TRUE(crashed.finished);
+    EXPECT_TRUE(crashed.crashed) << crashed.err.toStdString();
+    const QString log_file = crashed.out.trimmed();
+
+    // The log is complete on disk, its newest entry the exception that ended the session.
+    const QStringList log = file_lines(log_file);
+    ASSERT_FALSE(log.isEmpty()) << log_file.toStdString();
+    EXPECT_EQ(log[0], ":crash_log='" + log_file + "'");
+    EXPECT_TRUE(log.contains(":status=started"));
+    const qsizetype first_entry = log.indexOf(QString()) + 1;
+    ASSERT_GT(first_entry, 0);
+    EXPECT_TRUE(log[first_entry].contains("Exception   ")) << log[first_entry].toStdString();
+    EXPECT_TRUE(log[first_entry].contains("Access violation at address "))
+        << log[first_entry].toStdString();
+    EXPECT_TRUE(log.join('\n').contains("session of process "));
+
+    // Its line stays in the crash list, and the next process reports it.
+    const QString list_file = folder.filePath("crash_list.crashlist");
+    const QStringList lines = file_lines(list_file);
+    ASSERT_EQ(lines.size(), 2); // the line and the empty rest after the last CR LF
+    EXPECT_TRUE(lines[0].startsWith("diagnostics_child:"));
+    EXPECT_TRUE(lines[0].endsWith("=" + log_file));
+    const child_result listed = run_child({"list", folder.path()});
+    EXPECT_EQ(listed.exit_code, 0);
+    EXPECT_EQ(listed.out, lines[0] + "\n");
+
+    // The log viewer's reader takes the crash list and shows the log behind it.
+#ifdef ZELLOG_PROGRAM
+    QProcess zellog;
+    zellog.start(QStringLiteral(ZELLOG_PROGRAM), {"show", list_file});
+    ASSERT_TRUE(zellog.waitForFinished(60000));
+    const QString shown = QString::fromUtf8(zellog.readAllStandardOutput());
+    EXPECT_EQ(zellog.exitCode(), 0) << zellog.readAllStandardError().toStdString();
+    EXPECT_TRUE(shown.contains("Access violation at address")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("session of process")) << shown.toStdString();
+#endif
+}
+
+TEST(CrashListProcesses, TwoSessionsEndingNormallyLeaveNoCrashList) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QProcess first;
+    QProcess second;
+    start_child(first, {"normal", folder.path()});
+    start_child(second, {"normal", folder.path()});
+    for (QProcess* child : {&first, &second}) {
+        const child_result result = wait_for(*child);
+        EXPECT_TRUE(result.finished);
+        EXPECT_EQ(result.exit_code, 0) << result.err.toStdString();
+        EXPECT_FALSE(QFile::exists(result.out.trimmed())); // the crash log went with its session
+    }
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{});
 }
 
 } // namespace

@@ -3,10 +3,15 @@
 //                                              after the other and checks the crash-list file
 //                                              after each step; exit 0 when every check held
 //   diagnostics_child list <folder>            prints the crash list's lines of other sessions
+//   diagnostics_child crash <folder>           opens a crash log, prints its file name and dies
+//                                              on an access violation
+//   diagnostics_child normal <folder>          the same session, ended normally
 #include "log/core/log_root.h"
 #include "log/core/log_unit.h"
 #include "log/diagnostics/crash_list_sync.h"
+#include "log/diagnostics/exception_capture.h"
 #include "log/diagnostics/log_diagnostics.h"
+#include "log/persistence/log_persistence.h"
 #include "platform/file_lock.h"
 #include "platform/process_info.h"
 #include "tests/log_diagnostics/stub_crash_storage.h"
@@ -66,6 +71,36 @@ int churn(const QString& folder, int count) {
     return failures == 0 ? 0 : 1;
 }
 
+// A session with a crash log in `folder`, as a program with crash logs and exception capture
+// switched on has it.
+std::shared_ptr<TLogRoot> crash_log_session(const QString& folder) {
+    const std::shared_ptr<TLogRoot> root = root_in(folder);
+    const ILogStoragePtr storage = root->new_storage();
+    storage->preset_crashlog(QStringLiteral("crash_log"));
+    root->register_storage(storage);
+    register_exception_root(root);
+    root->add(LK_INFO, QStringLiteral("session of process %1").arg(platform::current_process_id()));
+    std::printf("%s\n", storage->fq_filename().toUtf8().constData());
+    std::fflush(stdout);
+    return root;
+}
+
+int crash(const QString& folder) {
+    const std::shared_ptr<TLogRoot> root = crash_log_session(folder);
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+    return 0;
+}
+
+int normal(const QString& folder) {
+    const std::shared_ptr<TLogRoot> root = crash_log_session(folder);
+    root->add(LK_INFO, QStringLiteral("ending normally"));
+    unregister_exception_root(root);
+    root->stop(); // the crash log's last write unregisters it and deletes it
+    root->clear_all();
+    return 0;
+}
+
 int list(const QString& folder) {
     const std::shared_ptr<TLogRoot> root = root_in(folder);
     QStringList lines;
@@ -81,11 +116,19 @@ int list(const QString& folder) {
 
 int main(int argc, char** argv) {
     const zel::TLogUnit unit;
+    zel::install_log_persistence();
     zel::install_log_diagnostics();
     if (argc == 4 && std::strcmp(argv[1], "churn") == 0)
         return zel::churn(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
-    if (argc == 3 && std::strcmp(argv[1], "list") == 0)
-        return zel::list(QString::fromLocal8Bit(argv[2]));
-    std::fprintf(stderr, "usage: diagnostics_child churn <folder> <count> | list <folder>\n");
+    const struct {
+        const char* mode;
+        int (*run)(const QString& folder);
+    } modes[] = {{"list", &zel::list}, {"crash", &zel::crash}, {"normal", &zel::normal}};
+    for (const auto& mode : modes) {
+        if (argc == 3 && std::strcmp(argv[1], mode.mode) == 0)
+            return mode.run(QString::fromLocal8Bit(argv[2]));
+    }
+    std::fprintf(stderr, "usage: diagnostics_child churn <folder> <count> | list|crash|normal "
+                         "<folder>\n");
     return 2;
 }
