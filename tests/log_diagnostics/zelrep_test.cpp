@@ -174,7 +174,6 @@ TEST_F(Zelrep, ReportThatCannotBeWrittenFailsAndReplacesNothing) {
         << run.err.toStdString();
 }
 
-#ifdef ZELLOG_PROGRAM
 TEST_F(Zelrep, ReportReadsBackWithZellog) {
     ASSERT_EQ(run_zelrep({"-raw_report", "/report_path=" + report, "/comment=x"}).exit_code, 0);
     QProcess zellog;
@@ -186,7 +185,6 @@ TEST_F(Zelrep, ReportReadsBackWithZellog) {
                              "Command line: ", "Disks"})
         EXPECT_TRUE(shown.contains(text)) << text;
 }
-#endif
 
 } // namespace
 } // namespace zel

@@ -1,6 +1,7 @@
 #include "tools/zelrep/report_events.h"
 
 #include "log/core/safe_format.h"
+#include "log/diagnostics/system_information.h"
 #include "platform/os_version.h"
 #include "platform/system_uptime.h"
 
@@ -74,9 +75,8 @@ void add_desktop_session(const ILogRootPtr& root) {
 void add_locale_and_time_zone(const ILogRootPtr& root) {
     const ILogGroupPtr group = section(root, QStringLiteral("Locale and time zone"));
     const QLocale locale = QLocale::system();
-    group->add(LK_INFO, QStringLiteral("Locale : %s (%s, %s)"),
-               {locale.name(), QLocale::languageToString(locale.language()),
-                QLocale::territoryToString(locale.territory())});
+    group->add(LK_INFO, QStringLiteral("Locale : %s (%s)"),
+               {locale.name(), locale_display_name(locale)});
     const QDateTime now = QDateTime::currentDateTime();
     const int offset = now.offsetFromUtc();
     const QString sign = offset < 0 ? QStringLiteral("-") : QStringLiteral("+");
