@@ -8,6 +8,7 @@
 #include "log/core/log_unit.h"
 #include "log/diagnostics/log_diagnostics.h"
 #include "platform/file_lock.h"
+#include "tests/log_diagnostics/stub_crash_storage.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -26,49 +27,6 @@ constexpr int threads = 4;
 constexpr int cycles_per_thread = 500;
 constexpr int runs = 5;
 
-// Just enough of a storage for the crash list: a crash log with a file name.
-class bench_storage : public ILogStorage {
-public:
-    explicit bench_storage(QString name)
-        : Fname(std::move(name)) {}
-    bool crash_log() const override { return true; }
-    QString fq_filename() const override { return Fname; }
-    std::int32_t decoration_padding() const override { return 0; }
-    QString decoration_pattern() const override { return {}; }
-    Tlog_kinds discard() const override { return {}; }
-    bool enabled() const override { return true; }
-    QString event_header() const override { return {}; }
-    QString file_name() const override { return {}; }
-    double flush_interval() const override { return 0; }
-    Tlog_kinds flush_on() const override { return {}; }
-    ILogGroupPtr group() const override { return {}; }
-    std::int32_t group_indent() const override { return 0; }
-    bool most_recent_first() const override { return true; }
-    TOnSelectLogEvent on_select() const override { return {}; }
-    bool use_locale() const override { return false; }
-    void set_crash_log(bool) override {}
-    void set_decoration_padding(std::int32_t) override {}
-    void set_decoration_pattern(const QString&) override {}
-    void set_discard(Tlog_kinds) override {}
-    void set_enabled(bool) override {}
-    void set_event_header(const QString&) override {}
-    void set_file_name(const QString&) override {}
-    void set_flush_interval(double) override {}
-    void set_flush_on(Tlog_kinds) override {}
-    void set_group(const ILogGroupPtr&) override {}
-    void set_group_indent(std::int32_t) override {}
-    void set_most_recent_first(bool) override {}
-    void set_on_select(TOnSelectLogEvent) override {}
-    void set_use_locale(bool) override {}
-    void set_fq_filename(const QString&) override {}
-    bool write_event(const ILogEventPtr&) override { return false; }
-    void assign_settings(const ILogStoragePtr&) override {}
-    void preset_crashlog(const QString&) override {}
-
-private:
-    QString Fname;
-};
-
 template <class Work>
 double timed_ms(Work&& work) {
     const auto start = std::chrono::steady_clock::now();
@@ -81,6 +39,7 @@ template <class Cycle>
 double run_threads(Cycle&& cycle) {
     return timed_ms([&] {
         std::vector<std::thread> workers;
+        workers.reserve(threads);
         for (int t = 0; t < threads; ++t)
             workers.emplace_back([&, t] {
                 for (int i = 0; i < cycles_per_thread; ++i)
@@ -97,8 +56,8 @@ double ours(const QString& folder) {
     root->set_path(folder);
     root->set_crashlist_name(QStringLiteral("bench_ours"));
     const double ms = run_threads([&](int t, int i) {
-        const ILogStoragePtr storage =
-            std::make_shared<bench_storage>(folder + QStringLiteral("/t%1_%2.log").arg(t).arg(i));
+        const ILogStoragePtr storage = std::make_shared<TStubCrashStorage>(
+            folder + QStringLiteral("/t%1_%2.log").arg(t).arg(i));
         root->register_crash(storage);
         root->unregister_crash(storage);
     });

@@ -1,14 +1,12 @@
 #include "platform/command_line.h"
 
-#include <fstream>
-#include <iterator>
+#include "platform/text_file.h"
 
 namespace zel::platform {
 
 std::vector<std::string> command_line_arguments() {
     // The kernel keeps the argument vector as NUL-terminated strings one after the other.
-    std::ifstream in("/proc/self/cmdline", std::ios::binary);
-    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string raw = read_text_file("/proc/self/cmdline");
     std::vector<std::string> arguments;
     std::size_t start = 0;
     while (start < raw.size()) {

@@ -1,7 +1,7 @@
 #include "platform/memory_status.h"
 
-#include <cstring>
-#include <fstream>
+#include "platform/text_file.h"
+
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -10,13 +10,6 @@
 namespace zel::platform {
 
 namespace {
-
-std::string read_text(const char* path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // "Key:   1234 kB" lines of /proc/meminfo and /proc/self/status; false when `key` is missing.
 bool kib_field(const std::string& text, const char* key, std::uint64_t& bytes) {
@@ -98,11 +91,11 @@ bool parse_meminfo(const char* text, memory_status& status) {
 }
 
 bool read_memory_status(memory_status& status) {
-    const std::string meminfo = read_text("/proc/meminfo");
+    const std::string meminfo = read_text_file("/proc/meminfo");
     if (!parse_meminfo(meminfo.c_str(), status))
         return false;
     std::uint64_t reserved = 0;
-    kib_field(read_text("/proc/self/status"), "VmSize", reserved);
+    kib_field(read_text_file("/proc/self/status"), "VmSize", reserved);
     fill_address_space(status, reserved);
     return true;
 }

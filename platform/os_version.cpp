@@ -1,7 +1,8 @@
 #include "platform/os_version.h"
 
+#include "platform/text_file.h"
+
 #include <charconv>
-#include <fstream>
 #include <sstream>
 #include <string_view>
 #include <sys/utsname.h>
@@ -9,13 +10,6 @@
 namespace zel::platform {
 
 namespace {
-
-std::string read_text(const char* path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Shell-style value: double or single quotes around it, backslash escapes inside double quotes.
 std::string unquote(const std::string& raw) {
@@ -69,16 +63,16 @@ int native_architecture_bits(const std::string& machine) {
 
 os_version read_os_version() {
     os_version version;
-    std::string release = read_text("/etc/os-release");
+    std::string release = read_text_file("/etc/os-release");
     if (release.empty())
-        release = read_text("/usr/lib/os-release");
+        release = read_text_file("/usr/lib/os-release");
     version.pretty_name = os_release_value(release, "PRETTY_NAME");
     version.distribution_id = os_release_value(release, "ID");
     version.distribution_version = os_release_value(release, "VERSION_ID");
 
     // Debian keeps the system locale in /etc/default/locale, systemd systems in /etc/locale.conf.
     for (const char* file : {"/etc/default/locale", "/etc/locale.conf"}) {
-        version.system_locale = os_release_value(read_text(file), "LANG");
+        version.system_locale = os_release_value(read_text_file(file), "LANG");
         if (!version.system_locale.empty())
             break;
     }
