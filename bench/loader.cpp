@@ -2,6 +2,7 @@
 // groups, multi-line texts) is loaded into a log tree, against a baseline that reads the same
 // file, decodes it and splits it into lines, in the same run. The ratio is ours / baseline
 // processor time (the machine may be busy with other work, which only wall-clock times show).
+#include "bench/bench_timing.h"
 #include "log/core/log_procedures.h"
 #include "log/core/log_root.h"
 #include "log/core/log_unit.h"
@@ -11,30 +12,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
 
 using namespace zel;
+using bench::measure;
+using bench::timing;
 
 constexpr int events = 200000;
-
-struct timing {
-    double wall_s;
-    double cpu_s;
-};
-
-template <class Work>
-timing measure(Work&& work) {
-    const auto wall = std::chrono::steady_clock::now();
-    const std::clock_t cpu = std::clock();
-    work();
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(),
-            static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC};
-}
 
 void write_log(const QString& file_name) {
     const auto root = TLogRoot::Create();

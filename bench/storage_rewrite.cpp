@@ -4,6 +4,7 @@
 // entry longer each time, with one call per write. The ratio is ours / baseline processor time
 // (user and system, which includes the kernel's copy into the file): the machine may be busy
 // with other work, which only the wall-clock times show.
+#include "bench/bench_timing.h"
 #include "log/core/log_procedures.h"
 #include "log/core/log_unit.h"
 #include "log/persistence/log_config.h"
@@ -13,31 +14,17 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace zel;
+using bench::measure;
+using bench::timing;
 
 constexpr int events = 20000;
-
-struct timing {
-    double wall_s = 0;
-    double cpu_s = 0;
-};
-
-template <class Work>
-timing measure(Work&& work) {
-    const auto wall = std::chrono::steady_clock::now();
-    const std::clock_t cpu = std::clock();
-    work();
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(),
-            static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC};
-}
 
 // Logs `events` events the way the program does.
 timing log_session(const QString& file_name) {

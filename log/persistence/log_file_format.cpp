@@ -48,39 +48,48 @@ QString quoted_text(const QString& text) {
     return u'\'' + out + u'\'';
 }
 
-const log_writer_module& this_log_writer_module() {
-    static const log_writer_module module = [] {
+const log_module_tags& this_module_tags() {
+    static const log_module_tags module = [] {
         static const char in_this_module = 0;
-        log_writer_module m;
+        log_module_tags m;
+        const QString host = get_module_file_name();
+        QString version;
         m.library = module_is_library(&in_this_module);
         if (m.library) {
             const QString path = get_module_file_name(&in_this_module);
             m.library_name = QFileInfo(path).fileName();
-            m.has_library_version = get_file_version(path, m.library_version);
+            if (get_file_version(path, version))
+                m.library_version = version;
+            m.host_name = host;
+            if (get_file_version(host, version))
+                m.host_version = version;
+        } else {
+            m.app_name = QFileInfo(host).fileName();
+            if (get_file_version(host, version))
+                m.app_version = version;
         }
-        m.host_name = get_module_file_name();
-        m.has_host_version = get_file_version(m.host_name, m.host_version);
         return m;
     }();
     return module;
 }
 
-QString format_header_block(const log_file_header& header, const log_writer_module& module) {
+QString format_header_block(const log_file_header& header) {
+    const log_module_tags& module = header.module;
     QString out;
     add_tag(out, header.crash_log ? log_tag::crash_log : log_tag::std_log,
             quoted_text(header.file_name));
     add_tag(out, log_tag::library, true_or_false(module.library));
     if (module.library) {
         add_tag(out, log_tag::library_name, module.library_name);
-        if (module.has_library_version)
-            add_tag(out, log_tag::library_version, module.library_version);
+        if (module.library_version)
+            add_tag(out, log_tag::library_version, *module.library_version);
         add_tag(out, log_tag::host_name, module.host_name);
-        if (module.has_host_version)
-            add_tag(out, log_tag::host_version, module.host_version);
+        if (module.host_version)
+            add_tag(out, log_tag::host_version, *module.host_version);
     } else {
-        add_tag(out, log_tag::app_name, QFileInfo(module.host_name).fileName());
-        if (module.has_host_version)
-            add_tag(out, log_tag::app_version, module.host_version);
+        add_tag(out, log_tag::app_name, module.app_name);
+        if (module.app_version)
+            add_tag(out, log_tag::app_version, *module.app_version);
     }
     add_tag(out, log_tag::most_recent, header.most_recent_first ? u"first" : u"last");
     add_tag(out, log_tag::event_header, quoted_text(header.event_header));

@@ -6,6 +6,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <optional>
 
 namespace zel {
 
@@ -42,22 +43,26 @@ inline constexpr QStringView log_file_stamp_pattern = u"yyyymmdd\".\"hhnnss\".\"
 // `text` in single quotes, each quote inside doubled.
 QString quoted_text(const QString& text);
 
-// The program or library that writes the logs, as the header names it.
-struct log_writer_module {
+// The program or library that wrote a log, as its header names it: a library with its host
+// executable, or a program. A version is there when the file had one.
+struct log_module_tags {
     bool library = false;
-    QString library_name;    // file name of the library
-    QString library_version; // empty when `has_library_version` is false
-    bool has_library_version = false;
-    QString host_name; // full path of the executable
-    QString host_version;
-    bool has_host_version = false;
+    QString library_name; // file name of the library
+    std::optional<QString> library_version;
+    QString host_name; // full path of the executable that loaded the library
+    std::optional<QString> host_version;
+    QString app_name; // file name of the program
+    std::optional<QString> app_version;
 };
 // The module this code runs in, looked up once.
-const log_writer_module& this_log_writer_module();
+const log_module_tags& this_module_tags();
 
+// The values of a header block. The writer gives the plain file name, the reader keeps it as
+// written (quoted).
 struct log_file_header {
     QString file_name;
     bool crash_log = false;
+    log_module_tags module;
     bool most_recent_first = true;
     QString event_header;
     QString long_date_format;
@@ -69,7 +74,7 @@ struct log_file_header {
 };
 
 // The header block with its closing empty line.
-QString format_header_block(const log_file_header& header, const log_writer_module& module);
+QString format_header_block(const log_file_header& header);
 
 // What shapes one entry.
 struct log_entry_layout {

@@ -4,6 +4,7 @@
 #include "log/core/date_time_format.h"
 #include "log/core/log_event.h"
 #include "log/core/log_extensions.h"
+#include "log/core/log_root.h"
 #include "log/core/safe_format.h"
 #include "log/persistence/log_file_format.h"
 #include "log/persistence/log_header_template.h"
@@ -23,15 +24,9 @@ namespace zel {
 
 namespace {
 
-ILogRootPtr root_of(ILogGroupPtr group) {
-    for (; group; group = group->parent())
-        if (auto root = std::dynamic_pointer_cast<ILogRoot>(group))
-            return root;
-    return nullptr;
-}
-
 void notify_loaded(const ILogGroupPtr& group, ELogLoadType type) {
-    if (const ILogRootPtr root = root_of(group))
+    const auto* event = dynamic_cast<const TLogEvent*>(group.get());
+    if (const ILogRootPtr root = event != nullptr ? event->root() : nullptr)
         if (const TOnLogFileLoaded handler = root->OnLogFileLoaded())
             handler(root.get(), group, type);
 }
@@ -162,42 +157,27 @@ private:
     std::vector<std::pair<QStringView, QStringView>> tags_;
 };
 
-struct file_header {
-    QString file_name; // the quoted name as written
-    bool crash_log = false;
-    bool library = false;
-    QString library_name;
-    QString library_version;
-    QString host_name;
-    QString host_version;
-    QString app_name;
-    QString app_version;
-    bool most_recent_first = false;
-    QString event_header;
-    QString long_date_format;
-    QString short_date_format;
-    QString long_time_format;
-    QString short_time_format;
-    bool stopped = false;
-    std::int32_t group_indent = 4;
-};
-
-file_header read_header(const header_tags& tags) {
-    file_header h;
+log_file_header read_header(const header_tags& tags) {
+    log_file_header h;
     h.file_name = tags.value(log_tag::std_log);
     if (h.file_name.isEmpty()) {
         h.file_name = tags.value(log_tag::crash_log);
         h.crash_log = true;
     }
-    h.library = tags.value(log_tag::library) == u"true";
-    if (h.library) {
-        h.library_name = tags.value(log_tag::library_name);
-        h.library_version = tags.value(log_tag::library_version);
-        h.host_name = tags.value(log_tag::host_name);
-        h.host_version = tags.value(log_tag::host_version);
+    const auto version = [&tags](QStringView tag) -> std::optional<QString> {
+        QString value = tags.value(tag);
+        return value.isNull() ? std::nullopt : std::optional(std::move(value));
+    };
+    log_module_tags& m = h.module;
+    m.library = tags.value(log_tag::library) == u"true";
+    if (m.library) {
+        m.library_name = tags.value(log_tag::library_name);
+        m.library_version = version(log_tag::library_version);
+        m.host_name = tags.value(log_tag::host_name);
+        m.host_version = version(log_tag::host_version);
     } else {
-        h.app_name = tags.value(log_tag::app_name);
-        h.app_version = tags.value(log_tag::app_version);
+        m.app_name = tags.value(log_tag::app_name);
+        m.app_version = version(log_tag::app_version);
     }
     h.most_recent_first = tags.value(log_tag::most_recent) == u"first";
     h.event_header = tags.value(log_tag::event_header);
@@ -235,7 +215,7 @@ TDateTime file_name_date_time(const QString& quoted_name, TDateTime now) {
 // of "en-US", in which logs are written unless they use the locale.
 class date_time_reader {
 public:
-    explicit date_time_reader(const file_header& h)
+    explicit date_time_reader(const log_file_header& h)
         : settings_{TFormatSettings::from_locale(QLocale::system()),
                     TFormatSettings::from_locale(QLocale(QStringLiteral("en-US")))} {
         for (TFormatSettings& s : settings_) {
@@ -305,7 +285,7 @@ std::vector<entry_lines> split_entries(const std::vector<QStringView>& lines, st
 // Reads the entries of a file with a header into the loading group.
 class entry_reader {
 public:
-    entry_reader(const ILogGroupPtr& group, const file_header& header)
+    entry_reader(const ILogGroupPtr& group, const log_file_header& header)
         : header_(header)
         , template_(parse_header_template(header.event_header))
         , dates_(header)
@@ -434,7 +414,7 @@ private:
         }
     }
 
-    const file_header& header_;
+    const log_file_header& header_;
     const log_header_template template_;
     const date_time_reader dates_;
     std::vector<ILogGroupPtr> groups_; // the loading group, then the groups opened below it
@@ -446,7 +426,7 @@ private:
     bool date_read_ = false; // the current entry gave its own date
 };
 
-void add_header_info(const ILogGroupPtr& group, const file_header& h) {
+void add_header_info(const ILogGroupPtr& group, const log_file_header& h) {
     const ILogGroupPtr info = add_reader_group(group, GK_NONE);
     if (!info)
         return;
@@ -460,14 +440,18 @@ void add_header_info(const ILogGroupPtr& group, const file_header& h) {
     info->add(LK_INFO, QStringLiteral("Status stopped : %s"), {yes_no(h.stopped)});
     info->add(LK_INFO, QStringLiteral("Crash log : %s"), {yes_no(h.crash_log)});
     info->add(LK_INFO, QStringLiteral("Event header : %s"), {h.event_header});
-    if (h.library) {
-        info->add(LK_INFO, QStringLiteral("Host version : %s"), {h.host_version});
-        info->add(LK_INFO, QStringLiteral("Host name : %s"), {h.host_name});
-        info->add(LK_INFO, QStringLiteral("Library version : %s"), {h.library_version});
-        info->add(LK_INFO, QStringLiteral("Library name : %s"), {h.library_name});
+    const log_module_tags& m = h.module;
+    if (m.library) {
+        info->add(LK_INFO, QStringLiteral("Host version : %s"),
+                  {m.host_version.value_or(QString())});
+        info->add(LK_INFO, QStringLiteral("Host name : %s"), {m.host_name});
+        info->add(LK_INFO, QStringLiteral("Library version : %s"),
+                  {m.library_version.value_or(QString())});
+        info->add(LK_INFO, QStringLiteral("Library name : %s"), {m.library_name});
     } else {
-        info->add(LK_INFO, QStringLiteral("Aplication version : %s"), {h.app_version});
-        info->add(LK_INFO, QStringLiteral("Application name : %s"), {h.app_name});
+        info->add(LK_INFO, QStringLiteral("Aplication version : %s"),
+                  {m.app_version.value_or(QString())});
+        info->add(LK_INFO, QStringLiteral("Application name : %s"), {m.app_name});
     }
 }
 
@@ -617,7 +601,7 @@ bool load_log_from_bytes(const ILogGroupPtr& group, QByteArrayView bytes, const 
 
     header_tags tags;
     const std::size_t first_entry_line = tags.read(lines);
-    const file_header header = read_header(tags);
+    const log_file_header header = read_header(tags);
     if (header.file_name.isEmpty())
         return load_older_form(group, lines);
 

@@ -1,6 +1,7 @@
 #include "log/persistence/log_storage.h"
 
 #include "log/core/date_time_format.h"
+#include "log/core/log_root.h"
 #include "log/support/log_text_codec.h"
 
 #include <QDir>
@@ -10,13 +11,6 @@
 namespace zel {
 
 namespace {
-
-ILogRootPtr root_of(ILogGroupPtr group) {
-    for (; group; group = group->parent())
-        if (auto root = std::dynamic_pointer_cast<ILogRoot>(group))
-            return root;
-    return nullptr;
-}
 
 bool make_folder_of(const QString& file) {
     return !file.isEmpty() && QDir().mkpath(QFileInfo(file).absolutePath());
@@ -199,7 +193,8 @@ void TLogStorage::set_flush_on(Tlog_kinds value) {
 }
 
 void TLogStorage::set_group(const ILogGroupPtr& value) {
-    ILogRootPtr root = root_of(value);
+    const auto* event = dynamic_cast<const TLogEvent*>(value.get());
+    ILogRootPtr root = event != nullptr ? event->root() : nullptr;
     const std::lock_guard lock(Flock);
     Fgroup = value;
     Froot = root;
@@ -348,8 +343,8 @@ bool TLogStorage::write_event(const ILogEventPtr& event) {
                 header.short_time_format = state.short_time_format;
                 header.stopped = !state.started;
                 header.group_indent = Fgroup_indent;
-                const QByteArray header_bytes =
-                    encode_log_text(format_header_block(header, this_log_writer_module()));
+                header.module = this_module_tags();
+                const QByteArray header_bytes = encode_log_text(format_header_block(header));
                 written = Ffile.replace(Fimage.render(group, header_bytes));
                 if (ILogEventPtr last = Fimage.last_event())
                     Flast_event = std::move(last);

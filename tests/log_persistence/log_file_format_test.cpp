@@ -130,35 +130,32 @@ TEST(LogFileHeader, ListsItsTagsInOrderAndQuotesNames) {
     header.short_date_format = "dd mmm";
     header.long_time_format = R"(hh":"nn":"ss"."zzz)";
     header.short_time_format = R"(hh":"nn":"ss)";
-    log_writer_module program;
-    program.host_name = "/opt/zel/sender";
-    program.host_version = "3.0.0.0";
-    program.has_host_version = true;
-    EXPECT_EQ(format_header_block(header, program), ":std_log='/logs/it''s.log'\r\n"
-                                                    ":library=false\r\n"
-                                                    ":app_name=sender\r\n"
-                                                    ":app_version=3.0.0.0\r\n"
-                                                    ":most_recent=first\r\n"
-                                                    ":event_header='{time}  {type}'\r\n"
-                                                    ":LongDateFormat=yyyy\"-\"mm\"-\"dd\r\n"
-                                                    ":ShortDateFormat=dd mmm\r\n"
-                                                    ":LongTimeFormat=hh\":\"nn\":\"ss\".\"zzz\r\n"
-                                                    ":ShortTimeFormat=hh\":\"nn\":\"ss\r\n"
-                                                    ":status=started\r\n"
-                                                    ":group_indent=4\r\n"
-                                                    "\r\n");
+    header.module.app_name = "sender";
+    header.module.app_version = "3.0.0.0";
+    EXPECT_EQ(format_header_block(header), ":std_log='/logs/it''s.log'\r\n"
+                                           ":library=false\r\n"
+                                           ":app_name=sender\r\n"
+                                           ":app_version=3.0.0.0\r\n"
+                                           ":most_recent=first\r\n"
+                                           ":event_header='{time}  {type}'\r\n"
+                                           ":LongDateFormat=yyyy\"-\"mm\"-\"dd\r\n"
+                                           ":ShortDateFormat=dd mmm\r\n"
+                                           ":LongTimeFormat=hh\":\"nn\":\"ss\".\"zzz\r\n"
+                                           ":ShortTimeFormat=hh\":\"nn\":\"ss\r\n"
+                                           ":status=started\r\n"
+                                           ":group_indent=4\r\n"
+                                           "\r\n");
 
     header.crash_log = true;
     header.most_recent_first = false;
     header.stopped = true;
     header.group_indent = 2;
-    log_writer_module library;
-    library.library = true;
-    library.library_name = "libzel.so";
-    library.host_name = "/usr/bin/host";
-    library.host_version = "1.2";
-    library.has_host_version = true;
-    const QString text = format_header_block(header, library);
+    header.module = {};
+    header.module.library = true;
+    header.module.library_name = "libzel.so";
+    header.module.host_name = "/usr/bin/host";
+    header.module.host_version = "1.2";
+    const QString text = format_header_block(header);
     EXPECT_TRUE(text.startsWith(":crash_log='/logs/it''s.log'\r\n"
                                 ":library=true\r\n"
                                 ":library_name=libzel.so\r\n"
@@ -170,11 +167,10 @@ TEST(LogFileHeader, ListsItsTagsInOrderAndQuotesNames) {
 }
 
 TEST(LogFileHeader, ThisProgramIsNamedWithItsVersion) {
-    const log_writer_module& module = this_log_writer_module();
+    const log_module_tags& module = this_module_tags();
     EXPECT_FALSE(module.library);
-    EXPECT_TRUE(module.host_name.endsWith("/log_persistence_tests"));
-    EXPECT_TRUE(module.has_host_version);
-    EXPECT_EQ(module.host_version, "3.0.0.0");
+    EXPECT_EQ(module.app_name, "log_persistence_tests");
+    EXPECT_EQ(module.app_version, "3.0.0.0");
 }
 
 } // namespace

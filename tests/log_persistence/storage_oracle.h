@@ -24,7 +24,8 @@ inline QByteArray expected_file(const ILogStorage& storage, const ILogRoot& root
     header.short_time_format = root.short_time_format();
     header.stopped = stopped;
     header.group_indent = storage.group_indent();
-    QString text = format_header_block(header, this_log_writer_module());
+    header.module = this_module_tags();
+    QString text = format_header_block(header);
 
     const log_entry_layout layout{storage.event_header(), storage.use_locale(),
                                   storage.group_indent(), storage.decoration_padding(),
