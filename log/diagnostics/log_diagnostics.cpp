@@ -51,6 +51,8 @@ void install_log_diagnostics() {
     hooks.add_winerror = [](TLogEvent& event) { write_winerror(event, errno); };
     hooks.sync = &sync_crash_list;
     hooks.unregister_exception_roots = [] { unregister_exception_root(nullptr); };
+    hooks.register_exception_root = &register_exception_root;
+    hooks.unregister_exception_root = &unregister_exception_root;
     set_log_diagnostics_hooks(std::move(hooks));
 }
 

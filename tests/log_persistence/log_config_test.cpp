@@ -1,5 +1,6 @@
 #include "log/core/log_extensions.h"
 #include "log/core/log_procedures.h"
+#include "log/diagnostics/log_diagnostics.h"
 #include "log/persistence/log_config.h"
 #include "log/persistence/log_storage.h"
 #include "tests/log_persistence/persistence_fixture.h"
