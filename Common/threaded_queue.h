@@ -1,7 +1,7 @@
 #pragma once
 
+#include "Common/block_chain.h"
 #include "Common/critical_section.h"
-#include "Common/node_chain.h"
 #include "Common/wait.h"
 
 #include <cstdint>
@@ -16,17 +16,17 @@ namespace zel {
 template <class T>
 using TQueueScanProc = std::function<void(std::shared_ptr<T>& item, bool& flag)>;
 
-// Links an item into a chain under lock, allocating a slab of nodes outside the lock when the
-// chain has no free node left.
+// Appends an item to a chain under lock, allocating a block outside the lock when the chain has
+// no room left.
 template <class T>
-void enqueue_locked(TCriticalSection& lock, TNodeChain<T>& chain, std::shared_ptr<T>& item) {
+void enqueue_locked(TCriticalSection& lock, TBlockChain<T>& chain, std::shared_ptr<T>& item) {
     std::unique_lock guard(lock);
     if (chain.push(item))
         return;
     guard.unlock();
-    auto slab = TNodeChain<T>::new_slab();
+    auto block = TBlockChain<T>::new_block();
     guard.lock();
-    chain.add_slab(std::move(slab));
+    chain.add_block(std::move(block));
     chain.push(item);
 }
 
@@ -43,10 +43,10 @@ public:
     // Hands the head item over; false (Item untouched) when empty.
     bool Dequeue(item_type& Item) {
         item_type taken;
-        typename TNodeChain<T>::released_slabs released;
+        typename TBlockChain<T>::block_ptr spent;
         {
             std::scoped_lock guard(FCriticalSection);
-            if (!Fchain.pop(taken, released))
+            if (!Fchain.pop(taken, spent))
                 return false;
         }
         Item = std::move(taken);
@@ -87,9 +87,8 @@ public:
     bool empty() const noexcept { return Fchain.empty(); }
 
     void Clear() {
-        typename TNodeChain<T>::released_slabs released;
         std::scoped_lock guard(FCriticalSection);
-        Fchain.clear(released);
+        Fchain.clear();
     }
 
     std::int32_t Getcount() {
@@ -98,7 +97,7 @@ public:
     }
 
 private:
-    TNodeChain<T> Fchain;
+    TBlockChain<T> Fchain;
     TCriticalSection FCriticalSection;
 };
 
@@ -122,10 +121,10 @@ public:
         if (result != TWaitResult::wrSignaled)
             return result;
         item_type taken;
-        typename TNodeChain<T>::released_slabs released;
+        typename TBlockChain<T>::block_ptr spent;
         {
             std::scoped_lock guard(FCriticalSection);
-            Fchain.pop(taken, released); // the semaphore's unit guarantees an item
+            Fchain.pop(taken, spent); // the semaphore's unit guarantees an item
         }
         Item = std::move(taken);
         return result;
@@ -133,7 +132,7 @@ public:
 
 private:
     TCriticalSection FCriticalSection;
-    TNodeChain<T> Fchain;
+    TBlockChain<T> Fchain;
     TSemaphore FSemaphore{0};
 };
 

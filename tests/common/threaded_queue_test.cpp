@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <thread>
 #include <vector>
@@ -110,6 +111,42 @@ TEST(ThreadedQueueNoWait, ScanDropUnlinksAndKeepsTheTailRight) {
     }
 }
 
+// Items live in blocks of slots; dropping must keep the order across block boundaries and leave
+// a tail that the next Enqueue continues from.
+TEST(ThreadedQueueNoWait, ScanDropAcrossBlocksKeepsTheOrder) {
+    constexpr int block = static_cast<int>(TBlockChain<Item>::slots);
+    const std::vector<std::pair<int, std::function<bool(int)>>> cases = {
+        {3 * block + 5, [](int id) { return id % 3 == 0; }},
+        {3 * block + 5, [](int id) { return id < block; }},          // the head block
+        {3 * block + 5, [](int id) { return id >= 2 * block - 1; }}, // the tail blocks
+        {2 * block, [](int id) { return id != 2 * block - 1; }},     // all but the last
+        {2 * block, [](int id) { return id >= block; }},             // a full block stays
+        {2 * block + 1, [](int) { return true; }},                   // everything
+    };
+    for (const auto& c : cases) {
+        const int queued = c.first;
+        const auto& drop = c.second;
+        TThreadedQueueNoWait<Item> queue;
+        std::vector<int> expected;
+        for (int id = 0; id < queued; ++id) {
+            queue.Enqueue(item(id));
+            if (!drop(id))
+                expected.push_back(id);
+        }
+        ItemRef head; // a consumed head moves the start of the first block
+        ASSERT_TRUE(queue.Dequeue(head));
+        if (!drop(0))
+            expected.erase(expected.begin());
+        const auto dropped =
+            queue.Scan_drop([&](ItemRef& entry, bool& flag) { flag = drop(entry->id); });
+        EXPECT_EQ(dropped, queued - 1 - static_cast<int>(expected.size()));
+        EXPECT_EQ(queue.Getcount(), static_cast<std::int32_t>(expected.size()));
+        expected.push_back(-1);
+        queue.Enqueue(item(-1));
+        EXPECT_EQ(drain(queue), expected);
+    }
+}
+
 TEST(ThreadedQueueNoWait, ClearAndDestructionReleaseTheItems) {
     std::vector<std::weak_ptr<Item>> watched;
     {
@@ -132,9 +169,9 @@ TEST(ThreadedQueueNoWait, ClearAndDestructionReleaseTheItems) {
     EXPECT_TRUE(watched[0].expired());
 }
 
-TEST(ThreadedQueueNoWait, ABurstBeyondTheRecycledNodesDrainsAndRefills) {
+TEST(ThreadedQueueNoWait, ABurstBeyondTheKeptBlocksDrainsAndRefills) {
     constexpr int burst =
-        static_cast<int>(TNodeChain<Item>::kept_slabs * TNodeChain<Item>::slab_nodes) + 100;
+        static_cast<int>(TBlockChain<Item>::kept_blocks * TBlockChain<Item>::slots) * 3 + 7;
     TThreadedQueueNoWait<Item> queue;
     const auto watched = item(-1);
     for (int round = 0; round < 2; ++round) {
