@@ -684,29 +684,33 @@ void TFtpClient::data_writable() {
         data_.watch_write(false);
         return;
     }
-    bool abort = false;
-    if (const auto handler = OnProgress64)
-        handler(*this, sent_, abort);
-    if (abort) {
-        AbortAsync();
-        return;
+    // Blocks go out while the socket takes them, each announced by a progress event, so one
+    // notification fills the socket's buffer instead of leaving it to drain between events.
+    while (sending_) {
+        bool abort = false;
+        if (const auto handler = OnProgress64)
+            handler(*this, sent_, abort);
+        if (abort) {
+            AbortAsync();
+            return;
+        }
+        last_progress_ = std::chrono::steady_clock::now();
+        if (!sending_)
+            return; // the handler ended the transfer
+        std::int64_t offset = sent_;
+        const auto result = data_.socket().send_file(local_file_.handle(), offset, block_size);
+        if (result.would_block)
+            return;
+        if (result.error != 0) {
+            sending_ended(result.error);
+            return;
+        }
+        if (result.bytes == 0) {
+            start_drain();
+            return;
+        }
+        sent_ = offset;
     }
-    last_progress_ = std::chrono::steady_clock::now();
-    if (!sending_)
-        return; // the handler ended the transfer
-    std::int64_t offset = sent_;
-    const auto result = data_.socket().send_file(local_file_.handle(), offset, block_size);
-    if (result.would_block)
-        return;
-    if (result.error != 0) {
-        sending_ended(result.error);
-        return;
-    }
-    if (result.bytes == 0) {
-        start_drain();
-        return;
-    }
-    sent_ = offset;
 }
 
 // Everything is handed to the kernel: end the sending direction and wait (bounded) for the
