@@ -509,9 +509,9 @@ ILogGroupPtr TLogGroup::new_group(const QString& aName) {
     return group;
 }
 
-bool TLogGroup::add_seeded_group(ILogGroupPtr& group, Tgroup_kind seed) {
+bool TLogGroup::add_seeded_group(ILogGroupPtr& group, Tgroup_kind kind) {
     const QString marker =
-        seed < group_kind_count ? group_kind_markers[seed].toString() : QString();
+        kind < group_kind_count ? group_kind_markers[kind].toString() : QString();
     group = new_group(marker + new_guid_text());
     return true;
 }

@@ -79,7 +79,7 @@ public:
     void enable_storages(bool enabled) override;
     ILogEventPtr new_event(Tlog_kind aLog_type) override;
     ILogGroupPtr new_group(const QString& aName) override;
-    bool add_seeded_group(ILogGroupPtr& group, Tgroup_kind seed) override;
+    bool add_seeded_group(ILogGroupPtr& group, Tgroup_kind kind) override;
     bool LoadFromFile(const QString& FileName) override;
     bool LoadFromStream(TByteStream& FileStream, const QString& aCaption) override;
 

@@ -180,7 +180,7 @@ public:
     virtual void enable_storages(bool enabled) = 0;
     virtual ILogEventPtr new_event(Tlog_kind aLog_type) = 0;
     virtual ILogGroupPtr new_group(const QString& aName) = 0;
-    virtual bool add_seeded_group(ILogGroupPtr& group, Tgroup_kind seed) = 0;
+    virtual bool add_seeded_group(ILogGroupPtr& group, Tgroup_kind kind) = 0;
     // Reads a log file, a folder of logs or a crash list into this group (persistence layer).
     virtual bool LoadFromFile(const QString& FileName) = 0;
     // Reads one log from a stream positioned at its start; `aCaption` becomes this group's text.
