@@ -1,5 +1,7 @@
 #include "platform/elf_section.h"
 
+#include "platform/unique_descriptor.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -18,15 +20,9 @@ public:
     explicit file_reader(const std::string& path)
         : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
         struct stat status {};
-        if (fd_ >= 0 && ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode))
+        if (fd_.valid() && ::fstat(fd_.get(), &status) == 0 && S_ISREG(status.st_mode))
             size_ = static_cast<std::uint64_t>(status.st_size);
     }
-    ~file_reader() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    file_reader(const file_reader&) = delete;
-    file_reader& operator=(const file_reader&) = delete;
 
     // Reads exactly `length` bytes at `offset`; false when they are not all in the file.
     bool read(std::uint64_t offset, void* buffer, std::uint64_t length) const {
@@ -34,7 +30,7 @@ public:
             return false;
         auto* out = static_cast<char*>(buffer);
         while (length > 0) {
-            const ssize_t got = ::pread(fd_, out, length, static_cast<off_t>(offset));
+            const ssize_t got = ::pread(fd_.get(), out, length, static_cast<off_t>(offset));
             if (got <= 0)
                 return false;
             out += got;
@@ -45,7 +41,7 @@ public:
     }
 
 private:
-    int fd_;
+    unique_descriptor fd_;
     std::uint64_t size_ = 0;
 };
 

@@ -1,31 +1,15 @@
 #include "platform/file_copy.h"
 
+#include "platform/unique_descriptor.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace zel::platform {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int value)
-        : value_(value) {}
-    ~Descriptor() {
-        if (value_ >= 0)
-            ::close(value_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return value_; }
-    int release() { return std::exchange(value_, -1); }
-
-private:
-    int value_;
-};
 
 int copy_bytes(int source, int target) {
     for (;;) {
@@ -65,8 +49,8 @@ int copy_bytes(int source, int target) {
 } // namespace
 
 int copy_file(const std::string& from, const std::string& to) {
-    const Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    if (source.get() < 0)
+    const unique_descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!source.valid())
         return errno;
     struct stat status {};
     if (::fstat(source.get(), &status) != 0)
@@ -75,9 +59,9 @@ int copy_file(const std::string& from, const std::string& to) {
         return EISDIR;
     int error = 0;
     {
-        Descriptor target(
+        unique_descriptor target(
             ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, status.st_mode & 0666));
-        if (target.get() < 0)
+        if (!target.valid())
             return errno;
         error = copy_bytes(source.get(), target.get());
         if (error == 0 && ::close(target.release()) != 0)

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 namespace zel::platform {
 
@@ -12,31 +11,29 @@ file_lock::file_lock(const std::string& path)
 
 file_lock::~file_lock() {
     unlock();
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
 }
 
 bool file_lock::lock() {
-    if (descriptor_ < 0)
+    if (!descriptor_.valid())
         return false;
     int result = 0;
     do
-        result = ::flock(descriptor_, LOCK_EX);
+        result = ::flock(descriptor_.get(), LOCK_EX);
     while (result != 0 && errno == EINTR);
     locked_ = result == 0;
     return locked_;
 }
 
 bool file_lock::try_lock() {
-    if (descriptor_ < 0)
+    if (!descriptor_.valid())
         return false;
-    locked_ = ::flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
+    locked_ = ::flock(descriptor_.get(), LOCK_EX | LOCK_NB) == 0;
     return locked_;
 }
 
 void file_lock::unlock() {
     if (locked_)
-        ::flock(descriptor_, LOCK_UN);
+        ::flock(descriptor_.get(), LOCK_UN);
     locked_ = false;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/unique_descriptor.h"
+
 #include <string>
 
 namespace zel::platform {
@@ -22,7 +24,7 @@ public:
     void unlock();
 
 private:
-    int descriptor_ = -1;
+    unique_descriptor descriptor_;
     bool locked_ = false;
 };
 

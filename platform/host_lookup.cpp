@@ -1,5 +1,7 @@
 #include "platform/host_lookup.h"
 
+#include "platform/unique_descriptor.h"
+
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -38,23 +40,14 @@ HostLookupResult lookup_ipv4(const std::string& host) {
 
 // Owned jointly by the object and its thread: whichever lets go last closes the descriptor.
 struct HostLookup::Shared {
-    Shared()
-        : ready(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~Shared() {
-        if (ready >= 0)
-            ::close(ready);
-    }
-    Shared(const Shared&) = delete;
-    Shared& operator=(const Shared&) = delete;
-
-    const int ready;
+    const unique_descriptor ready{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::mutex lock;
     std::optional<HostLookupResult> result;
 };
 
 HostLookup::HostLookup(const std::string& host)
     : shared_(std::make_shared<Shared>()) {
-    if (shared_->ready >= 0) {
+    if (shared_->ready.valid()) {
         try {
             std::thread([shared = shared_, host] {
                 HostLookupResult found = lookup_ipv4(host);
@@ -63,7 +56,8 @@ HostLookup::HostLookup(const std::string& host)
                     shared->result = std::move(found);
                 }
                 const std::uint64_t one = 1;
-                [[maybe_unused]] const auto written = ::write(shared->ready, &one, sizeof one);
+                [[maybe_unused]] const auto written =
+                    ::write(shared->ready.get(), &one, sizeof one);
             }).detach();
             return;
         } catch (const std::system_error&) {
@@ -71,16 +65,16 @@ HostLookup::HostLookup(const std::string& host)
     }
     // No descriptor or no thread to be had: answer at once, blocking.
     shared_->result = lookup_ipv4(host);
-    if (shared_->ready >= 0) {
+    if (shared_->ready.valid()) {
         const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(shared_->ready, &one, sizeof one);
+        [[maybe_unused]] const auto written = ::write(shared_->ready.get(), &one, sizeof one);
     }
 }
 
 HostLookup::~HostLookup() = default;
 
 int HostLookup::ready_descriptor() const {
-    return shared_->ready;
+    return shared_->ready.get();
 }
 
 std::optional<HostLookupResult> HostLookup::result() {

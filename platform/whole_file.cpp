@@ -3,53 +3,33 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
-#include <utility>
 
 namespace zel::platform {
 
 whole_file::whole_file(const std::string& path)
     : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {}
 
-whole_file::~whole_file() {
-    close();
-}
-
-whole_file::whole_file(whole_file&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1))
-    , size_(std::exchange(other.size_, 0)) {}
-
-whole_file& whole_file::operator=(whole_file&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        size_ = std::exchange(other.size_, 0);
-    }
-    return *this;
-}
-
 bool whole_file::replace(std::string_view contents) {
-    if (fd_ < 0)
+    if (!fd_.valid())
         return false;
     std::size_t done = 0;
     while (done < contents.size()) { // one call, unless the kernel takes less
-        const ssize_t written =
-            ::pwrite(fd_, contents.data() + done, contents.size() - done, static_cast<off_t>(done));
+        const ssize_t written = ::pwrite(fd_.get(), contents.data() + done, contents.size() - done,
+                                         static_cast<off_t>(done));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
             return false;
         done += static_cast<std::size_t>(written);
     }
-    if (contents.size() < size_ && ::ftruncate(fd_, static_cast<off_t>(contents.size())) != 0)
+    if (contents.size() < size_ && ::ftruncate(fd_.get(), static_cast<off_t>(contents.size())) != 0)
         return false;
     size_ = contents.size();
     return true;
 }
 
 void whole_file::close() noexcept {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     size_ = 0;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/unique_descriptor.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,19 +16,14 @@ class whole_file {
 public:
     whole_file() = default;
     explicit whole_file(const std::string& path);
-    ~whole_file();
-    whole_file(whole_file&& other) noexcept;
-    whole_file& operator=(whole_file&& other) noexcept;
-    whole_file(const whole_file&) = delete;
-    whole_file& operator=(const whole_file&) = delete;
 
-    bool is_open() const noexcept { return fd_ >= 0; }
+    bool is_open() const noexcept { return fd_.valid(); }
     // False when the file is not open or the content could not be written completely.
     bool replace(std::string_view contents);
     void close() noexcept;
 
 private:
-    int fd_ = -1;
+    unique_descriptor fd_;
     std::uint64_t size_ = 0; // length of the content last written
 };
 
