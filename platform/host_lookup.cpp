@@ -43,32 +43,31 @@ struct HostLookup::Shared {
     const unique_descriptor ready{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::mutex lock;
     std::optional<HostLookupResult> result;
+
+    // Stores the answer, then makes `ready` readable.
+    void publish(HostLookupResult found) {
+        {
+            const std::lock_guard guard(lock);
+            result = std::move(found);
+        }
+        if (ready.valid()) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const auto written = ::write(ready.get(), &one, sizeof one);
+        }
+    }
 };
 
 HostLookup::HostLookup(const std::string& host)
     : shared_(std::make_shared<Shared>()) {
     if (shared_->ready.valid()) {
         try {
-            std::thread([shared = shared_, host] {
-                HostLookupResult found = lookup_ipv4(host);
-                {
-                    const std::lock_guard guard(shared->lock);
-                    shared->result = std::move(found);
-                }
-                const std::uint64_t one = 1;
-                [[maybe_unused]] const auto written =
-                    ::write(shared->ready.get(), &one, sizeof one);
-            }).detach();
+            std::thread([shared = shared_, host] { shared->publish(lookup_ipv4(host)); }).detach();
             return;
         } catch (const std::system_error&) {
         }
     }
     // No descriptor or no thread to be had: answer at once, blocking.
-    shared_->result = lookup_ipv4(host);
-    if (shared_->ready.valid()) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(shared_->ready.get(), &one, sizeof one);
-    }
+    shared_->publish(lookup_ipv4(host));
 }
 
 HostLookup::~HostLookup() = default;
