@@ -1,10 +1,10 @@
 #include "platform/file_status.h"
 
-#include <climits>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
+#include <system_error>
 
 namespace zel::platform {
 
@@ -60,13 +60,8 @@ bool read_file_status(TFileHandle handle, TFileStatus& status) {
 std::string file_path_of(TFileHandle handle) {
     if (handle < 0)
         return {};
-    const std::string link = "/proc/self/fd/" + std::to_string(handle);
-    std::string path(PATH_MAX, '\0');
-    const ssize_t length = ::readlink(link.c_str(), path.data(), path.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
-        return {};
-    path.resize(static_cast<std::size_t>(length));
-    return path;
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(handle), error).string();
 }
 
 } // namespace zel::platform

@@ -1,8 +1,9 @@
 #include "platform/process_info.h"
 
-#include <climits>
+#include <filesystem>
 #include <pthread.h>
 #include <sys/syscall.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace zel::platform {
@@ -32,12 +33,8 @@ std::uint32_t current_process_id() noexcept {
 }
 
 std::string executable_path() {
-    std::string path(PATH_MAX, '\0');
-    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0)
-        return {};
-    path.resize(static_cast<std::size_t>(length));
-    return path;
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).string();
 }
 
 } // namespace zel::platform
