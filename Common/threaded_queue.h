@@ -30,6 +30,22 @@ void enqueue_locked(TCriticalSection& lock, TBlockChain<T>& chain, std::shared_p
     chain.push(item);
 }
 
+// Moves the head item of a chain into `item`; false (`item` untouched) when the chain is empty.
+// Only pointer moves happen under the lock: a spent block and the reference `item` held before
+// are released after it.
+template <class T>
+bool dequeue_locked(TCriticalSection& lock, TBlockChain<T>& chain, std::shared_ptr<T>& item) {
+    std::shared_ptr<T> taken;
+    typename TBlockChain<T>::block_ptr spent;
+    {
+        std::scoped_lock guard(lock);
+        if (!chain.pop(taken, spent))
+            return false;
+    }
+    item = std::move(taken);
+    return true;
+}
+
 // An unbounded first-in first-out queue of shared references whose operations never wait for
 // items. The lock is held for a few pointer moves; items leave the queue and are released
 // outside it, except in Scan_drop and Clear.
@@ -41,17 +57,7 @@ public:
     void Enqueue(item_type Item) { enqueue_locked(FCriticalSection, Fchain, Item); }
 
     // Hands the head item over; false (Item untouched) when empty.
-    bool Dequeue(item_type& Item) {
-        item_type taken;
-        typename TBlockChain<T>::block_ptr spent;
-        {
-            std::scoped_lock guard(FCriticalSection);
-            if (!Fchain.pop(taken, spent))
-                return false;
-        }
-        Item = std::move(taken);
-        return true;
-    }
+    bool Dequeue(item_type& Item) { return dequeue_locked(FCriticalSection, Fchain, Item); }
 
     // Removes and releases the head item; false when empty.
     bool Dequeue() {
@@ -118,15 +124,8 @@ public:
     // when the wait ends signalled and returns the wait's outcome either way.
     TWaitResult Dequeue(item_type& Item, std::uint32_t Timeout) {
         const TWaitResult result = wait_for(FSemaphore, Timeout);
-        if (result != TWaitResult::wrSignaled)
-            return result;
-        item_type taken;
-        typename TBlockChain<T>::block_ptr spent;
-        {
-            std::scoped_lock guard(FCriticalSection);
-            Fchain.pop(taken, spent); // the semaphore's unit guarantees an item
-        }
-        Item = std::move(taken);
+        if (result == TWaitResult::wrSignaled)
+            dequeue_locked(FCriticalSection, Fchain, Item); // the semaphore's unit guarantees one
         return result;
     }
 
