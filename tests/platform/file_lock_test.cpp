@@ -1,10 +1,11 @@
 #include "platform/file_lock.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -14,16 +15,10 @@ namespace {
 
 class FileLock : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zel-lock-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        path_ = (folder_ / "crash_list.lock").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
 
-    std::filesystem::path folder_;
-    std::string path_;
+    QTemporaryDir folder_;
+    const std::string path_ = folder_.filePath("crash_list.lock").toStdString();
 };
 
 TEST_F(FileLock, AnotherProcessHoldsItUntilItDies) {
@@ -71,7 +66,7 @@ TEST_F(FileLock, WaiterInThisProcessGetsItWhenTheHolderUnlocks) {
 }
 
 TEST_F(FileLock, FileThatCannotBeCreatedCannotBeLocked) {
-    file_lock lock((folder_ / "missing" / "x.lock").string());
+    file_lock lock(folder_.filePath("missing/x.lock").toStdString());
     EXPECT_FALSE(lock.try_lock());
     EXPECT_FALSE(lock.lock());
 }

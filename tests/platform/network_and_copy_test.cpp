@@ -3,10 +3,11 @@
 #include "platform/host_lookup.h"
 #include "platform/service_port.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,15 +39,6 @@ TEST(ErrorText, KnownAndUnknownNumbers) {
 
 class FileCopy : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 (std::string("zel_copy_") +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-                  std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
     std::string write(const char* name, const std::string& bytes) const {
         const auto path = (folder / name).string();
         std::ofstream(path, std::ios::binary) << bytes;
@@ -57,7 +49,8 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    std::filesystem::path folder;
+    QTemporaryDir dir;
+    const std::filesystem::path folder{dir.path().toStdString()};
 };
 
 TEST_F(FileCopy, CopiesAllBytesAndReplacesAnExistingTarget) {
