@@ -15,7 +15,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <thread>
 #include <ucontext.h>
 #include <unistd.h>
@@ -178,10 +177,6 @@ void pass_on(int signal, siginfo_t* info, void* context) {
     ::sigaction(signal, &fallback, nullptr);
     if (!repeats_on_return(signal, *info))
         ::raise(signal);
-}
-
-std::uint32_t kernel_thread_id() noexcept {
-    return static_cast<std::uint32_t>(::syscall(SYS_gettid));
 }
 
 // The reporter: a thread that runs the observer for a faulting thread, so that the observer

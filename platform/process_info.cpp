@@ -18,9 +18,13 @@ const int fork_reset_registered = ::pthread_atfork(nullptr, nullptr, [] { cached
 
 } // namespace
 
+std::uint32_t kernel_thread_id() noexcept {
+    return static_cast<std::uint32_t>(::syscall(SYS_gettid));
+}
+
 std::uint32_t current_thread_id() noexcept {
     if (cached_thread_id == 0)
-        cached_thread_id = static_cast<std::uint32_t>(::syscall(SYS_gettid));
+        cached_thread_id = kernel_thread_id();
     return cached_thread_id;
 }
 
