@@ -80,9 +80,8 @@ void TThreadedExecutor::Terminate() {
 void TThreadedExecutor::Run() {
     // A processor the process may not use leaves the worker unpinned.
     platform::pin_current_thread(static_cast<unsigned>(FIndex) % 32U);
+    // FStart is set only by Exec, with a task handed over, and by Terminate.
     while (FStart.WaitFor(infinite_timeout) == TWaitResult::wrSignaled && !FTerminated.load()) {
-        if (!Fbusy.load())
-            continue;
         const std::shared_ptr<ITask> task = std::move(FTask);
         try {
             task->execute();
