@@ -1,5 +1,6 @@
 #include "platform/whole_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,8 +19,10 @@ bool whole_file::replace(std::string_view contents) {
                                          static_cast<off_t>(done));
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (written <= 0) {
+            size_ = std::max<std::uint64_t>(size_, done); // the next replace cuts it off
             return false;
+        }
         done += static_cast<std::size_t>(written);
     }
     if (contents.size() < size_ && ::ftruncate(fd_.get(), static_cast<off_t>(contents.size())) != 0)

@@ -24,7 +24,7 @@ public:
 
 private:
     unique_descriptor fd_;
-    std::uint64_t size_ = 0; // length of the content last written
+    std::uint64_t size_ = 0; // the file's length: the last content, or more after a failed write
 };
 
 } // namespace zel::platform

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace zel::platform {
 namespace {
 
@@ -48,6 +51,30 @@ TEST(WholeFile, AFileThatCannotBeCreatedStaysClosed) {
         moved.is_open()); // NOLINT(bugprone-use-after-move): the moved-from state is defined
     EXPECT_TRUE(file.replace("moved"));
     EXPECT_EQ(contents_of(dir.filePath("log.txt")), "moved");
+}
+
+// A write cut short (here by the file size limit, as a full disk would) leaves more bytes in the
+// file than the last complete content had; the next, shorter content must still cut them off.
+TEST(WholeFile, AContentWrittenOnlyInPartIsCutOffByTheNextReplace) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("log.txt");
+    whole_file file(path.toStdString());
+    ASSERT_TRUE(file.replace("0123456789"));
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 15;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = file.replace("abcdefghijklmnopqrst");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous_handler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(contents_of(path), "abcdefghijklmno");
+
+    ASSERT_TRUE(file.replace("ABCDEFGHIJKL"));
+    EXPECT_EQ(contents_of(path), "ABCDEFGHIJKL");
 }
 
 } // namespace
