@@ -7,6 +7,7 @@
 #include "log/core/log_event.h"
 #include "log/core/log_root.h"
 #include "log/persistence/log_persistence.h"
+#include "tests/log_core/qt_print.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -18,11 +19,7 @@
 
 #include <ostream>
 
-// Readable texts and file contents in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
+// Readable file contents in failure messages.
 inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
     *out << "\n" << bytes.toStdString();
 }
