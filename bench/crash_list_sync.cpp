@@ -4,6 +4,7 @@
 // the same number of lines in the same run.
 #include "log/diagnostics/crash_list_sync.h"
 
+#include "bench/bench_timing.h"
 #include "log/core/log_root.h"
 #include "log/core/log_unit.h"
 #include "log/diagnostics/log_diagnostics.h"
@@ -14,7 +15,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -27,17 +27,10 @@ constexpr int threads = 4;
 constexpr int cycles_per_thread = 500;
 constexpr int runs = 5;
 
-template <class Work>
-double timed_ms(Work&& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
+// Wall-clock milliseconds: the threads' waits on the lock are part of the cost.
 template <class Cycle>
 double run_threads(Cycle&& cycle) {
-    return timed_ms([&] {
+    const bench::timing timing = bench::measure([&] {
         std::vector<std::thread> workers;
         workers.reserve(threads);
         for (int t = 0; t < threads; ++t)
@@ -48,6 +41,7 @@ double run_threads(Cycle&& cycle) {
         for (std::thread& worker : workers)
             worker.join();
     });
+    return 1000.0 * timing.wall_s;
 }
 
 double ours(const QString& folder) {
