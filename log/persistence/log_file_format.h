@@ -53,6 +53,8 @@ struct log_module_tags {
     std::optional<QString> host_version;
     QString app_name; // file name of the program
     std::optional<QString> app_version;
+
+    bool operator==(const log_module_tags&) const = default;
 };
 // The module this code runs in, looked up once.
 const log_module_tags& this_module_tags();
@@ -71,6 +73,8 @@ struct log_file_header {
     QString short_time_format;
     bool stopped = false;
     std::int32_t group_indent = 4;
+
+    bool operator==(const log_file_header&) const = default;
 };
 
 // The header block with its closing empty line.

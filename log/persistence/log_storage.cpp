@@ -344,8 +344,12 @@ bool TLogStorage::write_event(const ILogEventPtr& event) {
                 header.stopped = !state.started;
                 header.group_indent = Fgroup_indent;
                 header.module = this_module_tags();
-                const QByteArray header_bytes = encode_log_text(format_header_block(header));
-                written = Ffile.replace(Fimage.render(group, header_bytes));
+                // The header rarely changes between writes: it is formatted again only then.
+                if (Fheader_bytes.isEmpty() || header != Fshown_header) {
+                    Fheader_bytes = encode_log_text(format_header_block(header));
+                    Fshown_header = std::move(header);
+                }
+                written = Ffile.replace(Fimage.render(group, Fheader_bytes));
                 if (ILogEventPtr last = Fimage.last_event())
                     Flast_event = std::move(last);
                 if (!state.started)

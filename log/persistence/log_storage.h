@@ -1,9 +1,11 @@
 #pragma once
 
 #include "log/core/log_storage_interface.h"
+#include "log/persistence/log_file_format.h"
 #include "log/persistence/log_file_image.h"
 #include "platform/whole_file.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -107,7 +109,9 @@ private:
     ILogEventPtr Flast_event;
     log_file_image Fimage;
     bool Flayout_changed = true;
-    root_state Fshown_state; // what the image's entries were formatted with
+    root_state Fshown_state;       // what the image's entries were formatted with
+    log_file_header Fshown_header; // what Fheader_bytes were made from
+    QByteArray Fheader_bytes;
 };
 
 } // namespace zel
