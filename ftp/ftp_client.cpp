@@ -180,7 +180,6 @@ void TFtpClient::customEvent(QEvent* event) {
 }
 
 void TFtpClient::note_failure(const QString& text) {
-    last_response_ = text;
     if (error_message_.isEmpty())
         error_message_ = text;
 }
@@ -381,7 +380,6 @@ bool TFtpClient::wait_sync(const std::function<void()>& start) {
 // ---- control connection ---------------------------------------------------------------------
 
 void TFtpClient::start_open() {
-    last_response_.clear();
     error_message_.clear();
     status_code_ = 0;
     state_ = ftpDnsLookup;
@@ -412,19 +410,14 @@ void TFtpClient::cancel_lookup() {
 
 void TFtpClient::host_found(const platform::HostLookupResult& found) {
     if (found.error != 0) {
-        last_response_ =
-            QStringLiteral("500 DNS lookup error - ") + QString::fromStdString(found.description);
-        status_code_ = 500;
-        error_message_ = last_response_;
-        end_request(found.error);
+        open_failed(QStringLiteral("500 DNS lookup error - ") +
+                        QString::fromStdString(found.description),
+                    found.error);
         return;
     }
     const auto port = platform::tcp_service_port(port_.toStdString());
     if (!port) {
-        last_response_ = QStringLiteral("500 Connect error - unknown port: ") + port_;
-        status_code_ = 500;
-        error_message_ = last_response_;
-        end_request(EINVAL);
+        open_failed(QStringLiteral("500 Connect error - unknown port: ") + port_, EINVAL);
         return;
     }
     state_ = ftpWaitingBanner;
@@ -437,15 +430,19 @@ void TFtpClient::host_found(const platform::HostLookupResult& found) {
     control_.watch_write(true);
 }
 
+// The request ends without a session; `code` is its request-done code.
+void TFtpClient::open_failed(const QString& text, int code) {
+    status_code_ = 500;
+    error_message_ = text;
+    end_request(code);
+}
+
 void TFtpClient::connect_failed(int error) {
     const QString description = error_text(error);
-    last_response_ = description.isEmpty()
-                         ? QStringLiteral("500 Connect Unknown Error (#%1)").arg(error)
-                         : QStringLiteral("500 Connect error - ") + description;
-    status_code_ = 500;
-    error_message_ = last_response_;
     close_control();
-    end_request(error);
+    open_failed(description.isEmpty() ? QStringLiteral("500 Connect Unknown Error (#%1)").arg(error)
+                                      : QStringLiteral("500 Connect error - ") + description,
+                error);
 }
 
 void TFtpClient::control_writable() {
@@ -538,7 +535,6 @@ void TFtpClient::handle_line(const QByteArray& raw) {
     }
     if (state_ != ftpWaitingResponse || step_index_ >= steps_.size())
         return; // nothing awaits a reply
-    last_response_ = line;
     if (steps_[step_index_].kind == StepKind::Stor)
         stor_reply(code, line);
     else

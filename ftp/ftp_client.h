@@ -126,6 +126,7 @@ private:
     void lookup_ready();
     void host_found(const platform::HostLookupResult& found);
     void cancel_lookup();
+    void open_failed(const QString& text, int code);
     void connect_failed(int error);
     void control_writable();
     void control_readable();
@@ -161,7 +162,6 @@ private:
     int timeout_ = 15;
     std::int64_t size_result_ = 0;
     QString error_message_;
-    QString last_response_;
     int status_code_ = 0;
 
     TFtpState state_ = ftpReady;
