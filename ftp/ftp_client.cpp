@@ -22,8 +22,6 @@ constexpr int wait_slice_ms = 1000;
 // A reply line longer than this without its LF comes from a broken or hostile server.
 constexpr qsizetype longest_reply_line = 64 * 1024;
 
-const std::vector<int> done_codes{200, 250, 257};
-
 QEvent::Type request_done_type() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
@@ -75,12 +73,57 @@ TFtpClient::TFtpClient(QObject* parent)
 
 TFtpClient::~TFtpClient() = default;
 
-// ---- requests -------------------------------------------------------------------------------
+// ---- commands -------------------------------------------------------------------------------
 
-TFtpClient::Step TFtpClient::command(const QString& verb, const QString& argument,
-                                     std::vector<int> accepted) {
-    return {StepKind::Command, verb, verb + QLatin1Char(' ') + argument, std::move(accepted)};
+// What each command is and how its replies move the request on: the final replies that accept
+// it, and the handler of each reply that comes while it is the current step.
+struct TFtpClient::Command {
+    const char* verb;
+    std::array<int, 3> accepted; // unused places hold 0, which accepts nothing
+    void (TFtpClient::*on_reply)(int code, const QString& line);
+
+    bool accepts(int code) const {
+        return code != 0 && std::find(accepted.begin(), accepted.end(), code) != accepted.end();
+    }
+};
+
+// In the order of `Verb`.
+const TFtpClient::Command TFtpClient::commands[] = {
+    {"", {220}, &TFtpClient::greeting_reply}, // open: the server's greeting
+    {"USER", {331, 230}, &TFtpClient::command_reply},
+    {"PASS", {230, 332}, &TFtpClient::command_reply},
+    {"CWD", {200, 250, 257}, &TFtpClient::command_reply},
+    {"MKD", {200, 250, 257}, &TFtpClient::command_reply},
+    {"TYPE", {200}, &TFtpClient::command_reply},
+    {"PASV", {200, 227}, &TFtpClient::pasv_reply},
+    {"STOR", {226, 250}, &TFtpClient::stor_reply},
+    {"SIZE", {213}, &TFtpClient::size_reply},
+    {"DELE", {200, 250, 257}, &TFtpClient::command_reply},
+    {"RNFR", {350}, &TFtpClient::command_reply},
+    {"RNTO", {200, 250, 257}, &TFtpClient::command_reply},
+    {"QUIT", {221}, &TFtpClient::quit_reply},
+};
+
+const TFtpClient::Command& TFtpClient::command_of(Verb verb) {
+    static_assert(std::size(commands) == static_cast<std::size_t>(Verb::quit) + 1);
+    return commands[static_cast<std::size_t>(verb)];
 }
+
+TFtpClient::Step TFtpClient::step(Verb verb) {
+    return {verb, QString::fromLatin1(command_of(verb).verb)};
+}
+
+TFtpClient::Step TFtpClient::step(Verb verb, const QString& argument) {
+    Step made = step(verb);
+    made.line += QLatin1Char(' ') + argument;
+    return made;
+}
+
+const TFtpClient::Command& TFtpClient::current_command() const {
+    return command_of(steps_[step_index_].verb);
+}
+
+// ---- requests -------------------------------------------------------------------------------
 
 bool TFtpClient::is_ready() const {
     return state_ == ftpReady || state_ == ftpInternalReady || state_ == ftpPasvReady;
@@ -132,17 +175,12 @@ void TFtpClient::run_step() {
         end_request(0);
         return;
     }
-    switch (steps_[step_index_].kind) {
-    case StepKind::Open:
+    if (steps_[step_index_].verb == Verb::open) {
         start_open();
-        break;
-    case StepKind::Command:
-    case StepKind::Pasv:
-    case StepKind::Stor:
-        state_ = ftpWaitingResponse;
-        send_step_line();
-        break;
+        return;
     }
+    state_ = ftpWaitingResponse;
+    send_step_line();
 }
 
 void TFtpClient::next_step() {
@@ -191,44 +229,43 @@ void TFtpClient::OpenAsync() {
         refuse(QStringLiteral("FTP component already connected"));
         return;
     }
-    start_request(ftpOpenAsync, {Step{StepKind::Open, {}, {}, {}}});
+    start_request(ftpOpenAsync, {step(Verb::open)});
 }
 
 // One command on the open control connection; `empty_refusal` names the refusal of an empty
 // argument where one applies.
-bool TFtpClient::start_single(TFtpRequest type, const char* verb, const QString& argument,
-                              std::vector<int> accepted, const char* empty_refusal) {
+bool TFtpClient::start_single(TFtpRequest type, Verb verb, const QString& argument,
+                              const char* empty_refusal) {
     if (!may_start(true, QStringLiteral("FTP component not connected")))
         return false;
     if (empty_refusal != nullptr && argument.isEmpty())
         return refuse(QString::fromLatin1(empty_refusal));
     if (!arguments_safe({argument}))
         return false;
-    start_request(type, {command(QString::fromLatin1(verb), argument, std::move(accepted))});
+    start_request(type, {step(verb, argument)});
     return true;
 }
 
 void TFtpClient::UserAsync() {
-    start_single(ftpUserAsync, "USER", user_name_, {331, 230}, "UserName empty");
+    start_single(ftpUserAsync, Verb::user, user_name_, "UserName empty");
 }
 
 void TFtpClient::PassAsync() {
-    start_single(ftpPassAsync, "PASS", pass_word_, {230, 332}, "Password empty");
+    start_single(ftpPassAsync, Verb::pass, pass_word_, "Password empty");
 }
 
 void TFtpClient::CwdAsync() {
-    start_single(ftpCwdAsync, "CWD", host_dir_name_, done_codes, "HostDirName empty");
+    start_single(ftpCwdAsync, Verb::cwd, host_dir_name_, "HostDirName empty");
 }
 
 void TFtpClient::MkdAsync() {
-    start_single(ftpMkdAsync, "MKD", host_file_name_, done_codes);
+    start_single(ftpMkdAsync, Verb::mkd, host_file_name_);
 }
 
 void TFtpClient::TypeSetAsync() {
     if (may_start(true, QStringLiteral("FTP component not connected")))
         start_request(ftpTypeSetAsync,
-                      {command(QStringLiteral("TYPE"),
-                               binary_ ? QStringLiteral("I") : QStringLiteral("A"), {200})});
+                      {step(Verb::type, binary_ ? QStringLiteral("I") : QStringLiteral("A"))});
 }
 
 // The transfer always runs in passive mode: active mode (PORT) is not offered by this engine.
@@ -241,12 +278,7 @@ void TFtpClient::PutAsync() {
     }
     if (!arguments_safe({host_file_name_}))
         return;
-    start_request(ftpPutAsync,
-                  {Step{StepKind::Pasv, QStringLiteral("PASV"), QStringLiteral("PASV"), {200, 227}},
-                   Step{StepKind::Stor,
-                        QStringLiteral("STOR"),
-                        QStringLiteral("STOR ") + host_file_name_,
-                        {}}});
+    start_request(ftpPutAsync, {step(Verb::pasv), step(Verb::stor, host_file_name_)});
 }
 
 // Without a control connection there is no session to end: QUIT then succeeds at once.
@@ -255,7 +287,7 @@ void TFtpClient::QuitAsync() {
         return;
     std::vector<Step> steps;
     if (Connected())
-        steps.push_back({StepKind::Command, QStringLiteral("QUIT"), QStringLiteral("QUIT"), {221}});
+        steps.push_back(step(Verb::quit));
     start_request(ftpQuitAsync, std::move(steps));
 }
 
@@ -276,13 +308,13 @@ void TFtpClient::AbortAsync() {
 
 bool TFtpClient::Size() {
     return wait_sync([this] {
-        if (start_single(ftpSizeAsync, "SIZE", host_file_name_, {213}))
+        if (start_single(ftpSizeAsync, Verb::size, host_file_name_))
             size_result_ = 0;
     });
 }
 
 bool TFtpClient::Dele() {
-    return wait_sync([this] { start_single(ftpDeleAsync, "DELE", host_file_name_, done_codes); });
+    return wait_sync([this] { start_single(ftpDeleAsync, Verb::dele, host_file_name_); });
 }
 
 bool TFtpClient::Ren() {
@@ -295,8 +327,7 @@ bool TFtpClient::Ren() {
         }
         if (arguments_safe({host_file_name_, local_file_name_}))
             start_request(ftpRenAsync,
-                          {command(QStringLiteral("RNFR"), host_file_name_, {350}),
-                           command(QStringLiteral("RNTO"), local_file_name_, done_codes)});
+                          {step(Verb::rnfr, host_file_name_), step(Verb::rnto, local_file_name_)});
     });
 }
 
@@ -321,13 +352,12 @@ bool TFtpClient::Delete() {
         }
         if (!arguments_safe({user_name_, pass_word_, host_dir_name_, host_file_name_}))
             return;
-        std::vector<Step> steps{Step{StepKind::Open, {}, {}, {}},
-                                command(QStringLiteral("USER"), user_name_, {331, 230}),
-                                command(QStringLiteral("PASS"), pass_word_, {230, 332})};
+        std::vector<Step> steps{step(Verb::open), step(Verb::user, user_name_),
+                                step(Verb::pass, pass_word_)};
         if (!host_dir_name_.isEmpty())
-            steps.push_back(command(QStringLiteral("CWD"), host_dir_name_, done_codes));
-        steps.push_back(command(QStringLiteral("DELE"), host_file_name_, done_codes));
-        steps.push_back({StepKind::Command, QStringLiteral("QUIT"), QStringLiteral("QUIT"), {221}});
+            steps.push_back(step(Verb::cwd, host_dir_name_));
+        steps.push_back(step(Verb::dele, host_file_name_));
+        steps.push_back(step(Verb::quit));
         start_request(ftpDeleteAsync, std::move(steps), true);
     });
 }
@@ -522,66 +552,75 @@ void TFtpClient::handle_line(const QByteArray& raw) {
         return; // a multi-line reply goes on
     const int code = line.left(3).toInt();
     status_code_ = code;
-    if (state_ == ftpWaitingBanner) {
-        if (code == 220) {
-            state_ = ftpConnected;
-            next_step();
-            return;
-        }
-        note_failure(line);
-        close_control();
-        end_request(500);
+    // The greeting answers the connection itself, even when a refusal has cleared the steps.
+    const Command* awaiting = nullptr;
+    if (state_ == ftpWaitingBanner)
+        awaiting = &command_of(Verb::open);
+    else if (state_ == ftpWaitingResponse && step_index_ < steps_.size())
+        awaiting = &current_command();
+    if (awaiting != nullptr)
+        (this->*awaiting->on_reply)(code, line);
+}
+
+// A reply that does not accept the current command is the request's error, unless an earlier
+// one already is.
+bool TFtpClient::reply_accepts(int code, const QString& line) {
+    if (current_command().accepts(code))
+        return true;
+    note_failure(line);
+    return false;
+}
+
+void TFtpClient::greeting_reply(int code, const QString& line) {
+    if (command_of(Verb::open).accepts(code)) {
+        state_ = ftpConnected;
+        next_step();
         return;
     }
-    if (state_ != ftpWaitingResponse || step_index_ >= steps_.size())
-        return; // nothing awaits a reply
-    if (steps_[step_index_].kind == StepKind::Stor)
-        stor_reply(code, line);
-    else
-        command_reply(code, line);
+    note_failure(line);
+    close_control();
+    end_request(500);
 }
 
 void TFtpClient::command_reply(int code, const QString& line) {
-    const Step& step = steps_[step_index_];
-    const bool accepted =
-        std::find(step.accepted.begin(), step.accepted.end(), code) != step.accepted.end();
-    if (!accepted && error_message_.isEmpty())
-        error_message_ = line;
-    if (step.verb == QLatin1String("QUIT")) {
-        state_ = ftpInternalReady;
-        close_control();
-        end_request(accepted ? 0 : code);
-        return;
-    }
-    if (!accepted) {
+    if (reply_accepts(code, line))
+        next_step();
+    else
+        fail_step(code);
+}
+
+void TFtpClient::size_reply(int code, const QString& line) {
+    if (!reply_accepts(code, line)) {
         fail_step(code);
         return;
     }
-    if (step.kind == StepKind::Pasv) {
-        pasv_reply(line);
+    // The number must be a whole non-negative 64-bit value: a garbled reply is a failure, never
+    // a size of 0.
+    const QString number = line.mid(4).trimmed().section(QLatin1Char(' '), 0, 0);
+    bool ok = !number.isEmpty() && std::all_of(number.begin(), number.end(), is_digit);
+    const qlonglong size = ok ? number.toLongLong(&ok) : 0;
+    if (!ok) {
+        error_message_ = line;
+        fail_step(500);
         return;
     }
-    if (step.verb == QLatin1String("SIZE")) {
-        // The number must be a whole non-negative 64-bit value: a garbled reply is a failure,
-        // never a size of 0.
-        const QString number = line.mid(4).trimmed().section(QLatin1Char(' '), 0, 0);
-        bool ok = !number.isEmpty() && std::all_of(number.begin(), number.end(), is_digit);
-        const qlonglong size = ok ? number.toLongLong(&ok) : 0;
-        if (!ok) {
-            error_message_ = line;
-            fail_step(500);
-            return;
-        }
-        size_result_ = size;
-    }
+    size_result_ = size;
     next_step();
+}
+
+// QUIT ends the session whatever the server answers.
+void TFtpClient::quit_reply(int code, const QString& line) {
+    const bool accepted = reply_accepts(code, line);
+    state_ = ftpInternalReady;
+    close_control();
+    end_request(accepted ? 0 : code);
 }
 
 void TFtpClient::send_step_line() {
     const Step& step = steps_[step_index_];
     // The password never reaches the display: it would land in a log written to disk.
     display(QStringLiteral("> ") +
-            (step.verb == QLatin1String("PASS") ? QStringLiteral("PASS ****") : step.line));
+            (step.verb == Verb::pass ? QStringLiteral("PASS ****") : step.line));
     if (!control_.is_open())
         return; // a display handler aborted the engine
     output_ += step.line.toLocal8Bit() + "\r\n";
@@ -615,7 +654,11 @@ void TFtpClient::display(const QString& text) {
 
 // ---- data connection ------------------------------------------------------------------------
 
-void TFtpClient::pasv_reply(const QString& line) {
+void TFtpClient::pasv_reply(int code, const QString& line) {
+    if (!reply_accepts(code, line)) {
+        fail_step(code);
+        return;
+    }
     state_ = ftpPasvReady;
     local_file_.setFileName(local_file_name_);
     if (!local_file_.open(QIODevice::ReadOnly)) {
@@ -760,7 +803,7 @@ void TFtpClient::stor_reply(int code, const QString& line) {
     }
     if (code < 200)
         return; // a further preliminary line
-    if (code == 226 || code == 250) {
+    if (current_command().accepts(code)) {
         stor_final_ok_ = true;
         finish_stor();
         return;

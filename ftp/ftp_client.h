@@ -100,21 +100,40 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
-    enum class StepKind : std::uint8_t { Open, Command, Pasv, Stor };
+    // The commands the engine sends, each a row of `commands`; `open` stands for the connection
+    // and its greeting.
+    enum class Verb : std::uint8_t {
+        open,
+        user,
+        pass,
+        cwd,
+        mkd,
+        type,
+        pasv,
+        stor,
+        size,
+        dele,
+        rnfr,
+        rnto,
+        quit,
+    };
+    struct Command;
+    static const Command commands[];
     struct Step {
-        StepKind kind = StepKind::Command;
-        QString verb;
+        Verb verb;
         QString line; // the command line as sent, without CR LF
-        std::vector<int> accepted;
     };
 
-    static Step command(const QString& verb, const QString& argument, std::vector<int> accepted);
+    static const Command& command_of(Verb verb);
+    static Step step(Verb verb);
+    static Step step(Verb verb, const QString& argument);
+    const Command& current_command() const;
     bool is_ready() const;
     bool refuse(const QString& text);
     bool may_start(bool needs_connection, const QString& not_connected_text);
     bool arguments_safe(const QStringList& arguments);
-    bool start_single(TFtpRequest type, const char* verb, const QString& argument,
-                      std::vector<int> accepted, const char* empty_refusal = nullptr);
+    bool start_single(TFtpRequest type, Verb verb, const QString& argument,
+                      const char* empty_refusal = nullptr);
     void start_request(TFtpRequest type, std::vector<Step> steps, bool quit_on_failure = false);
     void run_step();
     void next_step();
@@ -132,12 +151,16 @@ private:
     void control_readable();
     void control_closed(const QString& reason);
     void handle_line(const QByteArray& raw);
+    bool reply_accepts(int code, const QString& line);
+    void greeting_reply(int code, const QString& line);
     void command_reply(int code, const QString& line);
+    void size_reply(int code, const QString& line);
+    void quit_reply(int code, const QString& line);
     void send_step_line();
     void flush_output();
     void close_control();
 
-    void pasv_reply(const QString& line);
+    void pasv_reply(int code, const QString& line);
     void data_failed(const QString& reason);
     void data_writable();
     void data_readable();
