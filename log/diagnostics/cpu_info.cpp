@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace zel {
 
@@ -181,6 +183,14 @@ void read_avx_and_bmi(cpu_record& cpu, const cpuid_snapshot& snapshot, const cpu
     }
 }
 
+// Adds each feature whose flag is set.
+void add_present(cpu_record& cpu, std::initializer_list<std::pair<bool, sse_feature>> flags) {
+    for (const auto& [present, feature] : flags) {
+        if (present)
+            cpu.add(feature);
+    }
+}
+
 void read_intel(cpu_record& cpu, const cpuid_snapshot& snapshot, std::uint32_t highest) {
     const cpuid_registers leaf1 = snapshot.leaf(1);
     if (highest > 3)
@@ -188,15 +198,12 @@ void read_intel(cpu_record& cpu, const cpuid_snapshot& snapshot, std::uint32_t h
     cpu.aes = bit(leaf1.ecx, 25);
     cpu.mmx = bit(leaf1.edx, 23);
     cpu.fma3 = bit(leaf1.ecx, 12);
-    const std::pair<bool, sse_feature> flags[] = {
-        {bit(leaf1.edx, 25), sse_feature::sse},   {bit(leaf1.edx, 26), sse_feature::sse2},
-        {bit(leaf1.ecx, 0), sse_feature::sse3},   {bit(leaf1.ecx, 9), sse_feature::ssse3},
-        {bit(leaf1.ecx, 19), sse_feature::sse41}, {bit(leaf1.ecx, 20), sse_feature::sse42},
-    };
-    for (const auto& [present, feature] : flags) {
-        if (present)
-            cpu.add(feature);
-    }
+    add_present(cpu, {{bit(leaf1.edx, 25), sse_feature::sse},
+                      {bit(leaf1.edx, 26), sse_feature::sse2},
+                      {bit(leaf1.ecx, 0), sse_feature::sse3},
+                      {bit(leaf1.ecx, 9), sse_feature::ssse3},
+                      {bit(leaf1.ecx, 19), sse_feature::sse41},
+                      {bit(leaf1.ecx, 20), sse_feature::sse42}});
     read_avx_and_bmi(cpu, snapshot, leaf1, highest);
 }
 
@@ -208,12 +215,9 @@ void read_amd(cpu_record& cpu, const cpuid_snapshot& snapshot, std::uint32_t hig
             static_cast<std::uint8_t>(bits(snapshot.leaf(extended_base + 8).ecx, 0, 8) + 1);
     cpu.aes = bit(leaf1.ecx, 25);
     cpu.mmx = bit(leaf1.edx, 23);
-    if (bit(leaf1.edx, 25))
-        cpu.add(sse_feature::sse);
-    if (bit(leaf1.edx, 26))
-        cpu.add(sse_feature::sse2);
-    if (bit(leaf1.ecx, 0))
-        cpu.add(sse_feature::sse3);
+    add_present(cpu, {{bit(leaf1.edx, 25), sse_feature::sse},
+                      {bit(leaf1.edx, 26), sse_feature::sse2},
+                      {bit(leaf1.ecx, 0), sse_feature::sse3}});
     if (highest_extended < extended_base + 1)
         return;
     const cpuid_registers extended = snapshot.leaf(extended_base + 1);
@@ -223,12 +227,9 @@ void read_amd(cpu_record& cpu, const cpuid_snapshot& snapshot, std::uint32_t hig
     cpu.fma4 = bit(extended.ecx, 16);
     cpu.xop = bit(extended.ecx, 11);
     cpu.tbm = bit(extended.ecx, 21);
-    if (bit(extended.ecx, 6))
-        cpu.add(sse_feature::sse4A);
-    if (bit(leaf1.ecx, 19))
-        cpu.add(sse_feature::sse41);
-    if (bit(leaf1.ecx, 20))
-        cpu.add(sse_feature::sse42);
+    add_present(cpu, {{bit(extended.ecx, 6), sse_feature::sse4A},
+                      {bit(leaf1.ecx, 19), sse_feature::sse41},
+                      {bit(leaf1.ecx, 20), sse_feature::sse42}});
     read_avx_and_bmi(cpu, snapshot, leaf1, highest);
 }
 
