@@ -1,6 +1,7 @@
 #include "ftp/ftp_client_async.h"
 #include "log/core/log_procedures.h"
 #include "log/core/log_root.h"
+#include "tests/support/pattern_bytes.h"
 #include "tests/support/py_ftp_server.h"
 #include "tests/support/scripted_ftp_server.h"
 #include "tests/support/wait_until.h"
@@ -20,6 +21,7 @@
 namespace zel {
 namespace {
 
+using test::pattern_bytes;
 using test::PyFtpServer;
 using test::ScriptedFtpServer;
 using test::wait_until;
@@ -63,13 +65,6 @@ ILogGroupPtr ftp_group_of(const TFptClientAsync& client) {
             child && child->text() == QLatin1String("ftp"))
             return child;
     return nullptr;
-}
-
-QByteArray pattern_bytes(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 13 + i / 509) & 0xFF);
-    return bytes;
 }
 
 QByteArray read_file(const QString& path) {

@@ -1,4 +1,5 @@
 #include "ftp/ftp_client.h"
+#include "tests/support/pattern_bytes.h"
 #include "tests/support/py_ftp_server.h"
 #include "tests/support/scripted_ftp_server.h"
 #include "tests/support/wait_until.h"
@@ -18,15 +19,9 @@
 namespace zel {
 namespace {
 
+using test::pattern_bytes;
 using test::ScriptedFtpServer;
 using test::wait_until;
-
-QByteArray pattern_bytes(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    return bytes;
-}
 
 // An engine wired to record its events, talking to a server on 127.0.0.1.
 class Engine : public ::testing::Test {
