@@ -129,8 +129,10 @@ bool TFtpClient::is_ready() const {
     return state_ == ftpReady || state_ == ftpInternalReady || state_ == ftpPasvReady;
 }
 
+// The refused request never had steps of its own. Those of a request still running (one that
+// waits for its reply, or an upload between PASV and STOR) stay: cleared, the upload would end
+// as a success without STOR and a command's reply would be ignored.
 bool TFtpClient::refuse(const QString& text) {
-    steps_.clear();
     refused_ = true;
     if (!OnError)
         throw FtpError(text.toStdString());
@@ -552,14 +554,8 @@ void TFtpClient::handle_line(const QByteArray& raw) {
         return; // a multi-line reply goes on
     const int code = line.left(3).toInt();
     status_code_ = code;
-    // The greeting answers the connection itself, even when a refusal has cleared the steps.
-    const Command* awaiting = nullptr;
-    if (state_ == ftpWaitingBanner)
-        awaiting = &command_of(Verb::open);
-    else if (state_ == ftpWaitingResponse && step_index_ < steps_.size())
-        awaiting = &current_command();
-    if (awaiting != nullptr)
-        (this->*awaiting->on_reply)(code, line);
+    if ((state_ == ftpWaitingBanner || state_ == ftpWaitingResponse) && step_index_ < steps_.size())
+        (this->*current_command().on_reply)(code, line);
 }
 
 // A reply that does not accept the current command is the request's error, unless an earlier
@@ -572,12 +568,11 @@ bool TFtpClient::reply_accepts(int code, const QString& line) {
 }
 
 void TFtpClient::greeting_reply(int code, const QString& line) {
-    if (command_of(Verb::open).accepts(code)) {
+    if (reply_accepts(code, line)) {
         state_ = ftpConnected;
         next_step();
         return;
     }
-    note_failure(line);
     close_control();
     end_request(500);
 }

@@ -343,6 +343,27 @@ TEST_F(Engine, ForeignPasvAddressIsShown) {
         QStringLiteral("! PASV address 10.9.8.7 ignored, data connection to 127.0.0.1")));
 }
 
+// A request refused while another runs leaves the running one to end as it would have: the
+// USER reply still ends USER, and an upload past PASV still sends STOR.
+TEST_F(Engine, RefusalWhileARequestRunsLeavesThatRequestToEnd) {
+    ASSERT_EQ(run(&TFtpClient::OpenAsync), 0);
+    ftp.OnDisplay = [](TFtpClient& sender, QString& msg) {
+        if (msg.startsWith(QStringLiteral("> USER"))) {
+            sender.CwdAsync();
+        } else if (msg.startsWith(QStringLiteral("! PASV"))) {
+            sender.SetUserName({});
+            sender.UserAsync();
+        }
+    };
+    EXPECT_EQ(run(&TFtpClient::UserAsync), 0);
+    ASSERT_EQ(run(&TFtpClient::PassAsync), 0);
+    server.pasv_address = "10,9,8,7";
+    EXPECT_EQ(put("abc"), 0);
+    EXPECT_EQ(refusals, (QStringList{QStringLiteral("FTP component not ready"),
+                                     QStringLiteral("UserName empty")}));
+    EXPECT_EQ(server.files.value("f.bin"), "abc");
+}
+
 TEST_F(Engine, MissingLocalFileEndsPutWith426) {
     log_in();
     ftp.SetLocalFileName(folder.filePath(QStringLiteral("missing")));
