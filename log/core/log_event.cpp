@@ -50,12 +50,6 @@ const QStringList& info_tags() {
     return tags;
 }
 
-// A generated group name holds its identity as a 38-character GUID starting at its first "{".
-QString without_identity(const QString& name) {
-    const qsizetype brace = name.indexOf(u'{');
-    return brace < 0 ? name : QString(name).remove(brace, 38);
-}
-
 } // namespace
 
 std::shared_ptr<TLogEvent> TLogEvent::Create(const std::shared_ptr<TLogRoot>& aRoot,
@@ -347,7 +341,8 @@ QString TLogEvent::preprocess(const QString& txt, bool locale, bool use_width) c
             value = value_as_text();
             break;
         case lii_group_prefix:
-            value = without_identity(parent_group_name());
+            value = parent_group_name();
+            value = without_identity(value).value_or(value);
             break;
         case nb_info_items:
             break;

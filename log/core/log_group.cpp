@@ -20,13 +20,19 @@ QString new_guid_text() {
     return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
-// The name without its identity part, as group_kind and name_prefix compare it.
-bool marker_part(const QString& name, QString& remainder) {
-    const qsizetype brace = name.indexOf(u'{');
-    if (brace < 0)
-        return false;
-    remainder = QString(name).remove(brace, 38);
-    return true;
+// The kind whose marker (in any case) is all that stands in `name` besides its identity; the
+// name's own spelling of that marker goes to `marker`.
+Tgroup_kind kind_of(const QString& name, QString& marker) {
+    const std::optional<QString> remainder = without_identity(name);
+    if (!remainder)
+        return GK_NONE;
+    for (int k = 0; k < group_kind_count; ++k)
+        if (remainder->compare(group_kind_markers[static_cast<std::size_t>(k)],
+                               Qt::CaseInsensitive) == 0) {
+            marker = *remainder;
+            return static_cast<Tgroup_kind>(k);
+        }
+    return GK_NONE;
 }
 
 QString class_name(const std::exception& E) {
@@ -101,15 +107,8 @@ ILogGroupListPtr TLogGroup::groups() const {
 }
 
 Tgroup_kind TLogGroup::group_kind() const {
-    QString remainder;
-    if (!marker_part(name(), remainder))
-        return GK_NONE;
-    Tgroup_kind kind = GK_NONE;
-    for (int k = 0; k < group_kind_count; ++k)
-        if (remainder.compare(group_kind_markers[static_cast<std::size_t>(k)],
-                              Qt::CaseInsensitive) == 0)
-            kind = static_cast<Tgroup_kind>(k);
-    return kind;
+    QString marker;
+    return kind_of(name(), marker);
 }
 
 QString TLogGroup::header() const {
@@ -123,13 +122,9 @@ QString TLogGroup::name() const {
 }
 
 QString TLogGroup::name_prefix() const {
-    QString remainder;
-    if (!marker_part(name(), remainder))
-        return {};
-    for (const QStringView marker : group_kind_markers)
-        if (remainder.compare(marker, Qt::CaseInsensitive) == 0)
-            return remainder;
-    return {};
+    QString marker;
+    kind_of(name(), marker);
+    return marker;
 }
 
 TOnLogeventAdded TLogGroup::OnAdded() const {

@@ -13,4 +13,11 @@ QString log_kind_name(Tlog_kind kind) {
     return kind < log_kind_count ? names[kind] : QString();
 }
 
+std::optional<QString> without_identity(const QString& name) {
+    const qsizetype brace = name.indexOf(u'{');
+    if (brace < 0)
+        return std::nullopt;
+    return QString(name).remove(brace, 38);
+}
+
 } // namespace zel

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 
 namespace zel {
 
@@ -95,6 +96,10 @@ inline constexpr std::array<QStringView, group_kind_count> group_kind_markers = 
     u"|GK_CONVERT_SESSION|",
     u"|GK_TITLESET|",
 };
+
+// A generated group name holds its identity as a 38-character GUID from its first "{", after
+// the kind's marker if any: the name without it, or nothing when the name has no "{".
+std::optional<QString> without_identity(const QString& name);
 
 // Information items of an event that a template names as {name}.
 enum Log_info_item : std::uint8_t {
