@@ -119,7 +119,10 @@ protected:
 
     // The parent as a group of this library (null without parent or once folded away).
     TLogGroup* parent_group() const;
+    // The same without the field lock, and the parent itself, for a group: its parent is final
+    // once the group is in its parent's lists.
     TLogGroup* parent_group_unlocked() const noexcept { return Fparent_group; }
+    const ILogGroupPtr& parent_unlocked() const noexcept { return Fparent; }
     // A folded repeat leaves its group: the reference is handed to the caller, who drops it
     // once the group's work is done.
     ILogGroupPtr detach_parent();

@@ -573,7 +573,7 @@ void TLogGroup::notify_added(const ILogEventPtr& event) {
             file->event_arrived(event);
     if (parent != nullptr)
         parent->notify_added(event);
-    else if (const auto foreign = std::dynamic_pointer_cast<ILogGroupInternal>(this->parent()))
+    else if (const auto foreign = std::dynamic_pointer_cast<ILogGroupInternal>(parent_unlocked()))
         foreign->notify_added(event);
 }
 
