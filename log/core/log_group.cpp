@@ -485,8 +485,7 @@ void TLogGroup::enable_storages(bool enabled) {
 }
 
 ILogEventPtr TLogGroup::new_event(Tlog_kind aLog_type) {
-    if (!started() && autostart())
-        start();
+    ready();
     if (aLog_type == LK_GROUP)
         return new_group(new_guid_text());
     return new_entry(aLog_type, false);
