@@ -610,8 +610,7 @@ void TLogEvent::update_last_time() {
     // The latest change is timed on the event's own time base: creation time plus elapsed ticks.
     const std::int64_t now = read_ticks();
     Flast_ticks.store(now, std::memory_order_relaxed);
-    Flast_when.store(when() + static_cast<double>(now - ticks()) / perf_frequency / 86400.0,
-                     std::memory_order_relaxed);
+    Flast_when.store(TTimeAnchor{ticks(), when(), true}.when_at(now), std::memory_order_relaxed);
 }
 
 } // namespace zel
