@@ -19,12 +19,8 @@ std::int32_t TCrashList::count() const {
 
 std::int32_t TCrashList::index_of(const QString& line) const {
     std::scoped_lock guard(Flock);
-    const auto at =
-        std::lower_bound(Flines.begin(), Flines.end(), line,
-                         [](const TLine& a, const QString& b) { return before(a.text, b); });
-    if (at == Flines.end() || at->text.compare(line, Qt::CaseInsensitive) != 0)
-        return -1;
-    return static_cast<std::int32_t>(at - Flines.begin());
+    const std::size_t at = position(line);
+    return holds(at, line) ? static_cast<std::int32_t>(at) : -1;
 }
 
 std::int32_t TCrashList::index_of_storage(const ILogStorage* storage) const {
@@ -39,15 +35,10 @@ std::int32_t TCrashList::index_of_storage(const ILogStorage* storage) const {
 
 std::int32_t TCrashList::add(const QString& line) {
     std::scoped_lock guard(Flock);
-    const std::int32_t existing = index_of(line);
-    if (existing >= 0)
-        return existing;
-    const auto at =
-        std::lower_bound(Flines.begin(), Flines.end(), line,
-                         [](const TLine& a, const QString& b) { return before(a.text, b); });
-    // begin() only after the insertion, which may move the lines.
-    const auto inserted = Flines.insert(at, TLine{line, nullptr});
-    return static_cast<std::int32_t>(inserted - Flines.begin());
+    const std::size_t at = position(line);
+    if (!holds(at, line))
+        Flines.insert(Flines.begin() + static_cast<std::ptrdiff_t>(at), TLine{line, nullptr});
+    return static_cast<std::int32_t>(at);
 }
 
 void TCrashList::attach(std::int32_t index, const ILogStoragePtr& storage) {
@@ -95,6 +86,17 @@ void TCrashList::release_storages() {
 void TCrashList::clear() {
     std::scoped_lock guard(Flock);
     Flines.clear();
+}
+
+std::size_t TCrashList::position(const QString& line) const {
+    const auto at =
+        std::lower_bound(Flines.begin(), Flines.end(), line,
+                         [](const TLine& a, const QString& b) { return before(a.text, b); });
+    return static_cast<std::size_t>(at - Flines.begin());
+}
+
+bool TCrashList::holds(std::size_t at, const QString& line) const {
+    return at < Flines.size() && Flines[at].text.compare(line, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace zel

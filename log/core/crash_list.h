@@ -44,6 +44,10 @@ public:
     void clear();
 
 private:
+    // Under the lock: where `line` is or would be inserted, and whether it is there.
+    std::size_t position(const QString& line) const;
+    bool holds(std::size_t at, const QString& line) const;
+
     mutable std::recursive_mutex Flock;
     std::vector<TLine> Flines;
 };
