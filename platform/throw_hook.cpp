@@ -4,10 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cxxabi.h>
 #include <dlfcn.h>
 #include <exception>
-#include <memory>
 
 namespace zel::platform {
 
@@ -30,13 +28,6 @@ cxa_throw_function runtime_throw() {
 void set_throw_observer(throw_observer observer) {
     (void)runtime_throw(); // resolve now rather than inside the first throw
     store_throw_observer(observer);
-}
-
-std::string exception_type_name(const std::type_info& type) {
-    int status = 0;
-    const std::unique_ptr<char, decltype(&std::free)> readable(
-        abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), &std::free);
-    return status == 0 && readable ? std::string(readable.get()) : std::string(type.name());
 }
 
 std::string exception_message(const thrown_exception& exception) {

@@ -20,9 +20,6 @@ using throw_observer = void (*)(const thrown_exception& exception) noexcept;
 // Sets (or, with null, removes) the observer.
 void set_throw_observer(throw_observer observer);
 
-// The type as written in the source, e.g. "std::runtime_error".
-std::string exception_type_name(const std::type_info& type);
-
 // what() of a std::exception, the text of a thrown string; empty for anything else.
 std::string exception_message(const thrown_exception& exception);
 

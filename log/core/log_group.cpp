@@ -3,11 +3,10 @@
 #include "log/core/log_extensions.h"
 #include "log/core/log_root.h"
 #include "platform/process_info.h"
+#include "platform/type_name.h"
 
 #include <QUuid>
 
-#include <cstdlib>
-#include <cxxabi.h>
 #include <typeinfo>
 #include <vector>
 
@@ -33,15 +32,6 @@ Tgroup_kind kind_of(const QString& name, QString& marker) {
             return static_cast<Tgroup_kind>(k);
         }
     return GK_NONE;
-}
-
-QString class_name(const std::exception& E) {
-    const char* mangled = typeid(E).name();
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-    QString name = QString::fromUtf8(status == 0 && demangled != nullptr ? demangled : mangled);
-    std::free(demangled); // NOLINT: the runtime allocates the demangled name with malloc
-    return name;
 }
 
 } // namespace
@@ -371,8 +361,9 @@ ILogEventPtr TLogGroup::add_exception_context(const QString& txt, const std::exc
         const TExceptionPointers pointers{record, nullptr};
         event->add_exception(&pointers);
     } else {
-        event->add(QString::fromUtf8(E.what()) + QStringLiteral(" in ") + class_name(E), nullptr,
-                   true);
+        event->add(QString::fromUtf8(E.what()) + QStringLiteral(" in ") +
+                       QString::fromStdString(platform::type_name(typeid(E))),
+                   nullptr, true);
     }
     event->add(txt, nullptr, true);
     event->EndUpdate();

@@ -2,6 +2,7 @@
 
 #include "platform/fatal_signals.h"
 #include "platform/throw_hook.h"
+#include "platform/type_name.h"
 
 #include <array>
 #include <typeinfo>
@@ -59,7 +60,7 @@ QString runtime_exception_name(const TExceptionRecord& record) {
         reinterpret_cast<const void*>(record.ExceptionInformation[1]),
         reinterpret_cast<const std::type_info*>(record.ExceptionInformation[2]),
         record.ExceptionInformation[0]};
-    const QString type = QString::fromStdString(platform::exception_type_name(*thrown.type));
+    const QString type = QString::fromStdString(platform::type_name(*thrown.type));
     const QString message = QString::fromStdString(platform::exception_message(thrown));
     // An object without a message of its own (a thrown number) keeps the runtime's name.
     return (message.isEmpty() ? by_code : message) + QLatin1String(" in ") + type;

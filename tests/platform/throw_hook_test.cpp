@@ -1,4 +1,5 @@
 #include "platform/throw_hook.h"
+#include "platform/type_name.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,8 @@ thread_local std::vector<seen_exception> seen;
 thread_local bool throw_inside_observer = false;
 
 void record(const thrown_exception& exception) noexcept {
-    seen.push_back({exception_type_name(*exception.type), exception_message(exception),
-                    exception.throw_address != 0});
+    seen.push_back(
+        {type_name(*exception.type), exception_message(exception), exception.throw_address != 0});
     if (throw_inside_observer) {
         try {
             throw std::logic_error("inner");
