@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Common/date_time.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -10,8 +12,6 @@
 
 namespace zel {
 
-// Date-times count days since 1899-12-30; the fraction is the time of day.
-using TDateTime = double;
 using TThreadID = std::uint32_t;
 
 // Kinds of log events, from the decoration lines through the severities to debug output.
