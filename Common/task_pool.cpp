@@ -1,6 +1,7 @@
 #include "Common/task_pool.h"
 
 #include "Common/assertion.h"
+#include "platform/alternate_signal_stack.h"
 #include "platform/cpu_affinity.h"
 
 #include <cstdio>
@@ -78,6 +79,7 @@ void TThreadedExecutor::Terminate() {
 }
 
 void TThreadedExecutor::Run() {
+    platform::ensure_alternate_signal_stack();
     // A processor the process may not use leaves the worker unpinned.
     platform::pin_current_thread(static_cast<unsigned>(FIndex) % 32U);
     // FStart is set only by Exec, with a task handed over, and by Terminate.
@@ -126,6 +128,7 @@ bool TTaskPool::DoInit() {
 }
 
 void TTaskPool::Dispatch() {
+    platform::ensure_alternate_signal_stack();
     for (;;) {
         std::shared_ptr<ITask> task;
         if (FTasks.Dequeue(task, infinite_timeout) != TWaitResult::wrSignaled) {

@@ -1,8 +1,10 @@
 #include "platform/fatal_signals.h"
 
+#include "platform/alternate_signal_stack.h"
 #include "platform/process_info.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -10,11 +12,12 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <memory>
 #include <mutex>
-#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <ucontext.h>
 #include <unistd.h>
@@ -179,18 +182,63 @@ void pass_on(int signal, siginfo_t* info, void* context) {
         ::raise(signal);
 }
 
-// The reporter: a thread that runs the observer for a faulting thread, so that the observer
-// works on an ordinary stack, with the floating-point exceptions of an ordinary thread (masked:
-// logging a floating-point fault cannot raise another), and may wait on locks without
-// blocking the faulting thread forever. The handler and the reporter talk through two pipes,
-// which are safe to use in a signal handler: a byte on `request` asks for a report of `slot`, a
-// byte on `done` says it is finished. One report at a time: a thread that faults while another
-// report is in flight is not reported.
+// Waits on the futex word `word` while it still holds `seen`, at most until `deadline_ms` of
+// CLOCK_MONOTONIC; false once the deadline has passed. A raw system call: no lock, safe in a
+// signal handler. Any wake-up, spurious or not, returns true; the caller looks again.
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
+              std::atomic<std::uint32_t>::is_always_lock_free);
+
+long long monotonic_ms() noexcept {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+bool wait_for_change(std::atomic<std::uint32_t>& word, std::uint32_t seen,
+                     long long deadline_ms) noexcept {
+    const long long left = deadline_ms - monotonic_ms();
+    if (left <= 0)
+        return false;
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(left / 1000);
+    timeout.tv_nsec = static_cast<long>(left % 1000) * 1000000L;
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen,
+              &timeout, nullptr, 0);
+    return true;
+}
+
+void wake_all(std::atomic<std::uint32_t>& word) noexcept {
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX,
+              nullptr, nullptr, 0);
+}
+
+// One fault waiting for its report. The faulting thread takes a free slot and fills it, the
+// reporter marks it done; a faulting thread that stops waiting marks it abandoned, and whichever
+// of the two comes last frees it.
+enum slot_state : std::uint32_t { slot_free, slot_filling, slot_queued, slot_done, slot_abandoned };
+
 struct fault_slot {
+    std::atomic<std::uint32_t> state{slot_free};
     exception_record record;
     std::uint32_t thread = 0;
 };
 
+// Faults reported at once; a thread that finds every slot taken waits for one within its
+// patience.
+constexpr std::size_t slot_count = 16;
+constexpr char stop_request = static_cast<char>(0x7F);
+static_assert(slot_count < 0x7F);
+
+// The reporter: a thread that runs the observer for faulting threads, one fault after the other,
+// so that the observer works on an ordinary stack, with the floating-point exceptions of an
+// ordinary thread (masked: logging a floating-point fault cannot raise another), and may wait
+// on locks without blocking the faulting thread forever. A faulting thread names its slot by
+// one byte on the `request` pipe and waits on the futex word `progress_`, which moves (with a
+// wake-up) whenever a slot changes state.
+//
+// A thread whose report is done still waits, within its patience, until no report is unfinished:
+// passing the signal on usually ends the process, which would cut short the report of a thread
+// that faulted at the same time.
 class reporter {
 public:
     reporter() = default;
@@ -203,11 +251,9 @@ public:
             return true;
         if (::pipe2(request_, O_CLOEXEC) != 0)
             return false;
-        if (::pipe2(done_, O_CLOEXEC | O_NONBLOCK) != 0) {
-            close_pipe(request_);
-            return false;
-        }
-        busy_.store(false);
+        for (fault_slot& slot : slots_)
+            slot.state.store(slot_free);
+        unfinished_.store(0);
         thread_ = std::make_unique<std::thread>([this] { serve(); });
         running_.store(true);
         return true;
@@ -217,12 +263,10 @@ public:
         if (!running_.load())
             return;
         running_.store(false);
-        const char stop_request = 'S';
         (void)!::write(request_[1], &stop_request, 1);
         thread_->join();
         thread_.reset();
         close_pipe(request_);
-        close_pipe(done_);
     }
 
     // A forked child has no reporter thread: forget the parent's (its handle is left alone).
@@ -232,71 +276,102 @@ public:
         running_.store(false);
         (void)thread_.release();
         close_pipe(request_);
-        close_pipe(done_);
     }
 
     // In the signal handler: async-signal-safe calls only.
     void report(const exception_record& record) noexcept {
         const std::uint32_t thread = kernel_thread_id();
-        bool expected = false;
-        if (!running_.load() || thread == reporter_thread_.load() ||
-            !busy_.compare_exchange_strong(expected, true))
+        if (!running_.load() || thread == reporter_thread_.load())
             return;
-        slot_.record = record;
-        slot_.thread = thread;
-        char stale = 0;
-        while (::read(done_[0], &stale, 1) == 1) {
-        }
-        const char report_request = 'R';
-        if (::write(request_[1], &report_request, 1) != 1) {
-            busy_.store(false);
+        const long long deadline = monotonic_ms() + report_patience_ms;
+        fault_slot* const slot = claim(deadline);
+        if (slot == nullptr)
+            return;
+        slot->record = record;
+        slot->thread = thread;
+        slot->state.store(slot_queued);
+        const auto index = static_cast<char>(slot - slots_.data());
+        if (::write(request_[1], &index, 1) != 1) {
+            release(*slot);
+            wait_for_all(deadline);
             return;
         }
-        wait_done();
+        wait_until([slot] { return slot->state.load() == slot_done; }, deadline);
+        std::uint32_t queued = slot_queued;
+        if (!slot->state.compare_exchange_strong(queued, slot_abandoned))
+            release(*slot); // done
+        wait_for_all(deadline);
     }
 
 private:
+    // A free slot, counted as unfinished from before it is taken, so that no thread that has
+    // begun to report is ever missed by wait_for_all; null when none frees up in time.
+    fault_slot* claim(long long deadline) noexcept {
+        unfinished_.fetch_add(1);
+        for (;;) {
+            const std::uint32_t seen = progress_.load();
+            for (fault_slot& slot : slots_) {
+                std::uint32_t free = slot_free;
+                if (slot.state.compare_exchange_strong(free, slot_filling))
+                    return &slot;
+            }
+            if (!wait_for_change(progress_, seen, deadline)) {
+                unfinished_.fetch_sub(1);
+                announce();
+                return nullptr;
+            }
+        }
+    }
+
+    void release(fault_slot& slot) noexcept {
+        slot.state.store(slot_free);
+        unfinished_.fetch_sub(1);
+        announce();
+    }
+
+    void announce() noexcept {
+        progress_.fetch_add(1);
+        wake_all(progress_);
+    }
+
+    template <typename Condition>
+    void wait_until(Condition condition, long long deadline) noexcept {
+        for (;;) {
+            const std::uint32_t seen = progress_.load();
+            if (condition() || !wait_for_change(progress_, seen, deadline))
+                return;
+        }
+    }
+
+    void wait_for_all(long long deadline) noexcept {
+        wait_until([this] { return unfinished_.load() == 0; }, deadline);
+    }
+
     void serve() {
+        ensure_alternate_signal_stack();
         reporter_thread_.store(kernel_thread_id());
         for (;;) {
             char request = 0;
             const ssize_t got = ::read(request_[0], &request, 1);
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got != 1 || request != 'R')
+            if (got != 1 || static_cast<unsigned char>(request) >= slot_count)
                 return;
+            fault_slot& slot = slots_[static_cast<unsigned char>(request)];
+            if (slot.state.load() != slot_queued && slot.state.load() != slot_abandoned)
+                continue;
+            exception_record record = slot.record;
+            const std::uint32_t faulting_thread = slot.thread;
             if (const fatal_signal_observer observer = current_observer.load()) {
-                exception_record record = slot_.record;
-                set_acting_thread_id(slot_.thread);
-                observer(exception_pointers{&record, nullptr}, slot_.thread);
+                set_acting_thread_id(faulting_thread);
+                observer(exception_pointers{&record, nullptr}, faulting_thread);
                 set_acting_thread_id(0);
             }
-            const char finished = 'D';
-            (void)!::write(done_[1], &finished, 1);
-            busy_.store(false); // after the answer: the next report drains it first
-        }
-    }
-
-    void wait_done() noexcept {
-        timespec deadline{};
-        ::clock_gettime(CLOCK_MONOTONIC, &deadline);
-        const long long end_ms =
-            deadline.tv_sec * 1000LL + deadline.tv_nsec / 1000000 + report_patience_ms;
-        for (;;) {
-            timespec now{};
-            ::clock_gettime(CLOCK_MONOTONIC, &now);
-            const long long left = end_ms - (now.tv_sec * 1000LL + now.tv_nsec / 1000000);
-            if (left <= 0)
-                return;
-            pollfd done{done_[0], POLLIN, 0};
-            const int ready = ::poll(&done, 1, static_cast<int>(left));
-            if (ready > 0) {
-                char answer = 0;
-                (void)!::read(done_[0], &answer, 1);
-                return;
-            }
-            if (ready < 0 && errno != EINTR)
-                return;
+            std::uint32_t queued = slot_queued;
+            if (slot.state.compare_exchange_strong(queued, slot_done))
+                announce();
+            else
+                release(slot); // its thread stopped waiting
         }
     }
 
@@ -308,11 +383,11 @@ private:
 
     std::unique_ptr<std::thread> thread_;
     std::atomic<bool> running_{false};
-    std::atomic<bool> busy_{false};
     std::atomic<std::uint32_t> reporter_thread_{0};
+    std::atomic<std::uint32_t> progress_{0};   // futex word
+    std::atomic<std::uint32_t> unfinished_{0}; // threads that have begun to report, not yet done
     int request_[2] = {-1, -1};
-    int done_[2] = {-1, -1};
-    fault_slot slot_;
+    std::array<fault_slot, slot_count> slots_;
 };
 
 reporter the_reporter;
@@ -346,43 +421,6 @@ void restore_previous() {
             ::sigaction(signal, &previous_actions[signal], nullptr);
     }
 }
-
-// The alternate stack of one thread; disabled and freed when the thread ends.
-class alternate_stack {
-public:
-    alternate_stack() {
-        // A stack set up by someone else (a sanitizer runtime frees its own) stays in place.
-        stack_t current{};
-        if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0)
-            return;
-        const long minimum = ::sysconf(_SC_SIGSTKSZ);
-        // The observer formats and writes a log entry: give it far more than the minimum.
-        size_ =
-            std::max<std::size_t>(minimum > 0 ? static_cast<std::size_t>(minimum) : 0, 256 * 1024);
-        memory_ = std::make_unique<char[]>(size_);
-        stack_t stack{};
-        stack.ss_sp = memory_.get();
-        stack.ss_size = size_;
-        active_ = ::sigaltstack(&stack, nullptr) == 0;
-    }
-
-    ~alternate_stack() {
-        stack_t current{};
-        if (active_ && ::sigaltstack(nullptr, &current) == 0 && current.ss_sp == memory_.get()) {
-            stack_t disabled{};
-            disabled.ss_flags = SS_DISABLE;
-            ::sigaltstack(&disabled, nullptr);
-        }
-    }
-
-    alternate_stack(const alternate_stack&) = delete;
-    alternate_stack& operator=(const alternate_stack&) = delete;
-
-private:
-    std::unique_ptr<char[]> memory_;
-    std::size_t size_ = 0;
-    bool active_ = false;
-};
 
 } // namespace
 
@@ -438,11 +476,6 @@ void remove_fatal_signal_handlers() {
     installed = false;
     the_reporter.stop();
     current_observer.store(nullptr);
-}
-
-void ensure_alternate_signal_stack() {
-    static thread_local alternate_stack stack;
-    (void)stack;
 }
 
 std::string signal_exception_text(std::uint32_t code) {

@@ -15,22 +15,20 @@ using fatal_signal_observer = void (*)(const exception_pointers& exception,
                                        std::uint32_t faulting_thread) noexcept;
 
 // Catches SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS and SIGABRT for the whole process,
-// starts the reporter thread and gives the calling thread an alternate signal stack. The
-// handler waits at most `report_patience_ms` for the observer; a reporter that does not finish in
-// time (it waits on a lock that the faulting thread holds) is given up. Then the signal goes on
-// to the disposition that was installed before ours (the default one ends the process).
-// Replaces the observer when already installed; false when a handler could not be installed
-// (nothing is left installed then).
+// starts the reporter thread and gives the calling thread an alternate signal stack (other
+// threads need ensure_alternate_signal_stack for a stack overflow to be caught). Faults of
+// several threads at once are reported one after the other. A faulting thread waits at most
+// `report_patience_ms` from its fault, first for its own report, then until no other thread's
+// report is unfinished; a report that does not finish in time (the observer waits on a lock that
+// a faulting thread holds) is given up. Then the signal goes on to the disposition that was
+// installed before ours (the default one ends the process). Replaces the observer when already
+// installed; false when a handler could not be installed (nothing is left installed then).
 bool install_fatal_signal_handlers(fatal_signal_observer observer);
 
 // Puts the previous dispositions back and stops the reporter thread.
 void remove_fatal_signal_handlers();
 
 inline constexpr int report_patience_ms = 3000;
-
-// Gives the calling thread its own alternate signal stack (kept until the thread ends), so that
-// a stack overflow on that thread still reaches the handler.
-void ensure_alternate_signal_stack();
 
 // The system's description of an exception code that stands for a signal without a Windows
 // counterpart (e.g. "Aborted"); empty for any other code.

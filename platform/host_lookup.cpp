@@ -1,5 +1,6 @@
 #include "platform/host_lookup.h"
 
+#include "platform/alternate_signal_stack.h"
 #include "platform/unique_descriptor.h"
 
 #include <cerrno>
@@ -61,7 +62,10 @@ HostLookup::HostLookup(const std::string& host)
     : shared_(std::make_shared<Shared>()) {
     if (shared_->ready.valid()) {
         try {
-            std::thread([shared = shared_, host] { shared->publish(lookup_ipv4(host)); }).detach();
+            std::thread([shared = shared_, host] {
+                ensure_alternate_signal_stack();
+                shared->publish(lookup_ipv4(host));
+            }).detach();
             return;
         } catch (const std::system_error&) {
         }

@@ -2,6 +2,7 @@
 
 #include "log/core/log_extensions.h"
 #include "log/core/log_root.h"
+#include "platform/alternate_signal_stack.h"
 #include "platform/process_info.h"
 #include "platform/type_name.h"
 
@@ -272,6 +273,8 @@ void TLogGroup::add(Tlog_kind alog_type, const QString& fmt, TLogBoolean aValue,
 }
 
 std::shared_ptr<TLogEvent> TLogGroup::new_entry(Tlog_kind kind, bool add_follows) {
+    // A thread that logs can have its stack overflow reported too.
+    platform::ensure_alternate_signal_stack();
     auto event = std::make_shared<TLogEvent>(TPrivate{}, Froot, self(), this, kind, 0, Fanchor);
     event->Fjust_created = add_follows;
     return event;

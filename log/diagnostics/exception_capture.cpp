@@ -1,6 +1,7 @@
 #include "log/diagnostics/exception_capture.h"
 
 #include "log/diagnostics/exception_names.h"
+#include "platform/alternate_signal_stack.h"
 #include "platform/fatal_signals.h"
 #include "platform/process_info.h"
 #include "platform/throw_hook.h"

@@ -1,24 +1,27 @@
+#include "Common/task_pool.h"
 #include "log/core/log_root.h"
 #include "log/diagnostics/exception_capture.h"
 #include "log/diagnostics/log_diagnostics.h"
+#include "platform/process_info.h"
+#include "tests/support/faults.h"
 
 #include <QByteArray>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
 
 namespace zel {
 namespace {
 
-template <typename T>
-T opaque(T value) {
-    volatile T copy = value;
-    return copy;
-}
+using test::opaque;
+using test::recurse;
 
 std::atomic<TThreadID> faulting_thread{0};
 
@@ -76,6 +79,107 @@ TEST_F(FatalSignalEvent, FaultOnAThreadWithItsOwnRootGoesToThatRootAsThatThread)
         ::testing::KilledBySignal(SIGFPE),
         "^\\[own\\] Integer division by zero at address [0-9A-F]+ with 0 parameters: \n"
         "Exception:code=0xC0000094h[^\n]*\nof the faulting thread\n$");
+}
+
+TEST_F(FatalSignalEvent, StackOverflowOnAThreadOfItsOwnIsReported) {
+    const char* const overflow_event =
+        "\\[root\\] Stack overflow at address [0-9A-F]+ with 2 parameters: [^\n]*\n"
+        "[^\n]*\n[^\n]*\nException:code=0xC00000FDh[^\n]*\nof the faulting thread\n";
+    EXPECT_EXIT(
+        {
+            const auto root = printing_root("root");
+            register_exception_root(root);
+            std::thread([&root] {
+                root->add(LK_INFO, QStringLiteral("a thread that logs"));
+                faulting_thread = platform::current_thread_id();
+                std::exit(recurse(0));
+            }).join();
+        },
+        ::testing::KilledBySignal(SIGSEGV), overflow_event);
+    EXPECT_EXIT(
+        {
+            const auto root = printing_root("root");
+            register_exception_root(root);
+            TTaskPool pool(1);
+            pool.ScheduleTask(
+                [](ITask&, std::int32_t, std::int32_t) {
+                    faulting_thread = platform::current_thread_id();
+                    std::exit(recurse(0));
+                },
+                false);
+        },
+        ::testing::KilledBySignal(SIGSEGV), overflow_event);
+}
+
+// Whether the kernel has `thread` asleep (state S in its /proc stat line).
+bool asleep(TThreadID thread) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t name_end = line.rfind(')');
+    return name_end != std::string::npos && name_end + 2 < line.size() && line[name_end + 2] == 'S';
+}
+
+// Polls `condition` (a state of another thread that raises no event) for at most two
+// seconds, well within a faulting thread's patience.
+template <typename Condition>
+bool holds_soon(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+std::atomic<TThreadID> first_thread{0};
+std::atomic<TThreadID> second_thread{0};
+std::atomic<bool> second_may_fault{false};
+std::atomic<bool> second_faults{false};
+
+// The first fault's event is held back until the second thread has faulted and waits in its
+// handler: both faults are then in flight at once, whatever the scheduler does.
+void print_and_hold_the_first(const void*, const ILogEventPtr& entry) {
+    if (entry->log_type() != LK_EXCEPTION)
+        return;
+    const bool first = entry->thread_id() == first_thread.load();
+    const QByteArray text = ((first ? "[first] " : "[second] ") + entry->text() + "\n").toUtf8();
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+    std::fflush(stderr);
+    if (first) {
+        second_may_fault = true;
+        second_may_fault.notify_all();
+        if (!holds_soon([] { return second_faults.load() && asleep(second_thread.load()); }))
+            std::fputs("the second thread did not fault\n", stderr);
+    }
+}
+
+TEST_F(FatalSignalEvent, TwoThreadsFaultingAtOnceAreBothReported) {
+    EXPECT_EXIT(
+        {
+            install_log_diagnostics();
+            const auto root = TLogRoot::Create();
+            root->set_OnAdded(&print_and_hold_the_first);
+            register_exception_root(root);
+            std::thread second([] {
+                second_thread = platform::current_thread_id();
+                second_may_fault.wait(false);
+                second_faults = true;
+                *opaque(reinterpret_cast<volatile int*>(0x20)) = 2;
+            });
+            std::thread first([] {
+                first_thread = platform::current_thread_id();
+                *opaque(reinterpret_cast<volatile int*>(0x10)) = 1;
+            });
+            first.join();
+            second.join();
+        },
+        ::testing::KilledBySignal(SIGSEGV),
+        "\\[first\\] Access violation at address [0-9A-F]+ with 2 parameters: \r\n"
+        "Param 0: \\$00000001\r\nParam 1: \\$00000010\n"
+        "\\[second\\] Access violation at address [0-9A-F]+ with 2 parameters: \r\n"
+        "Param 0: \\$00000001\r\nParam 1: \\$00000020\n");
 }
 
 } // namespace

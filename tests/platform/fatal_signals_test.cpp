@@ -1,5 +1,7 @@
+#include "platform/alternate_signal_stack.h"
 #include "platform/fatal_signals.h"
 #include "platform/process_info.h"
+#include "tests/support/faults.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,9 @@
 
 namespace zel::platform {
 namespace {
+
+using test::opaque;
+using test::recurse;
 
 // Async-signal-safe: "code=C0000005 n=2 p0=1 p1=10" on standard error.
 void append_hex(char*& out, std::uintptr_t value, int min_digits) {
@@ -58,21 +63,6 @@ void print_record(const exception_pointers& exception, std::uint32_t faulting_th
 
 void capture() {
     ASSERT_TRUE(install_fatal_signal_handlers(&print_record));
-}
-
-template <typename T>
-T opaque(T value) {
-    volatile T copy = value;
-    return copy;
-}
-
-// Recurses until the stack runs out (the depth never goes negative).
-int recurse(int depth) {
-    if (opaque(depth) < 0)
-        return 0;
-    volatile char frame[512];
-    frame[0] = static_cast<char>(depth);
-    return recurse(depth + 1) + frame[0];
 }
 
 void previous_handler(int, siginfo_t*, void*) {
