@@ -4,10 +4,10 @@
 #include "log/diagnostics/system_information.h"
 #include "platform/os_version.h"
 #include "platform/system_uptime.h"
+#include "tools/zelrep/disk_lines.h"
 
 #include <QDateTime>
 #include <QLocale>
-#include <QStorageInfo>
 #include <QTimeZone>
 
 #include <cstdlib>
@@ -42,17 +42,7 @@ void add_operating_system(const ILogRootPtr& root) {
 }
 
 void add_disks(const ILogRootPtr& root) {
-    const ILogGroupPtr group = section(root, QStringLiteral("Disks"));
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || !volume.isReady() || volume.bytesTotal() <= 0)
-            continue;
-        group->add(LK_INFO, QStringLiteral("%s on %s (%s%s): %s free of %s"),
-                   {QString::fromLocal8Bit(volume.device()), volume.rootPath(),
-                    QString::fromLatin1(volume.fileSystemType()),
-                    volume.isReadOnly() ? QStringLiteral(", read-only") : QString(),
-                    size_text(static_cast<std::uint64_t>(volume.bytesAvailable())),
-                    size_text(static_cast<std::uint64_t>(volume.bytesTotal()))});
-    }
+    add_disk_lines(section(root, QStringLiteral("Disks")), platform::mounted_volumes());
 }
 
 void add_desktop_session(const ILogRootPtr& root) {
