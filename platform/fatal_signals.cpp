@@ -182,9 +182,7 @@ void pass_on(int signal, siginfo_t* info, void* context) {
         ::raise(signal);
 }
 
-// Waits on the futex word `word` while it still holds `seen`, at most until `deadline_ms` of
-// CLOCK_MONOTONIC; false once the deadline has passed. A raw system call: no lock, safe in a
-// signal handler. Any wake-up, spurious or not, returns true; the caller looks again.
+// A futex word is the atomic's own 32-bit storage.
 static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
               std::atomic<std::uint32_t>::is_always_lock_free);
 
@@ -194,6 +192,9 @@ long long monotonic_ms() noexcept {
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
+// Waits on the futex word `word` while it still holds `seen`, at most until `deadline_ms` of
+// CLOCK_MONOTONIC; false once the deadline has passed. A raw system call: no lock, safe in a
+// signal handler. Any wake-up, spurious or not, returns true; the caller looks again.
 bool wait_for_change(std::atomic<std::uint32_t>& word, std::uint32_t seen,
                      long long deadline_ms) noexcept {
     const long long left = deadline_ms - monotonic_ms();
