@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfenv>
 #include <csignal>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -93,6 +95,12 @@ TEST_F(FatalSignals, MemoryFaultsGiveTheAccessKindAndAddress) {
 TEST_F(FatalSignals, RunningOutOfStackIsAStackOverflow) {
     EXPECT_EXIT(
         {
+            // The main thread's stack grows up to its limit, which may be unlimited here: the
+            // recursion would take all memory first.
+            rlimit stack{};
+            ::getrlimit(RLIMIT_STACK, &stack);
+            stack.rlim_cur = std::min<rlim_t>(stack.rlim_cur, 8 << 20);
+            ::setrlimit(RLIMIT_STACK, &stack);
             capture();
             std::exit(recurse(0));
         },
