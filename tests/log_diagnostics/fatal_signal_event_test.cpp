@@ -17,6 +17,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace zel {
 namespace {
@@ -138,54 +140,89 @@ bool holds_soon(Condition condition) {
     return true;
 }
 
-std::atomic<TThreadID> first_thread{0};
-std::atomic<TThreadID> second_thread{0};
-std::atomic<bool> second_may_fault{false};
-std::atomic<bool> second_faults{false};
+// Faults at once: one thread faults first, the others once its report has begun. Each faults
+// at an address of its own, 0x10 apart from 0x10 on.
+constexpr int most_others = 20; // more faulting threads than the handler has slots
+std::atomic<int> others_count{0};
+std::atomic<TThreadID> others[most_others];
+std::atomic<bool> others_may_fault{false};
+std::atomic<int> others_faulting{0};
 
-// The first fault's event is held back until the second thread has faulted and waits in its
-// handler: both faults are then in flight at once, whatever the scheduler does.
+bool all_others_wait_in_their_handler() {
+    if (others_faulting.load() != others_count.load())
+        return false;
+    for (int i = 0; i < others_count.load(); ++i) {
+        if (!asleep(others[i].load()))
+            return false;
+    }
+    return true;
+}
+
+// The first fault's event is held back until every other thread has faulted and waits in its
+// handler: all faults are then in flight at once, whatever the scheduler does.
 void print_and_hold_the_first(const void*, const ILogEventPtr& entry) {
     if (entry->log_type() != LK_EXCEPTION)
         return;
-    const bool first = entry->thread_id() == first_thread.load();
-    const QByteArray text = ((first ? "[first] " : "[second] ") + entry->text() + "\n").toUtf8();
+    const QByteArray text = (entry->text() + "\n").toUtf8();
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
     std::fflush(stderr);
-    if (first) {
-        second_may_fault = true;
-        second_may_fault.notify_all();
-        if (!holds_soon([] { return second_faults.load() && asleep(second_thread.load()); }))
-            std::fputs("the second thread did not fault\n", stderr);
+    static bool first = true; // the reporter thread's own
+    if (std::exchange(first, false)) {
+        others_may_fault = true;
+        others_may_fault.notify_all();
+        if (!holds_soon(&all_others_wait_in_their_handler))
+            std::fputs("the other threads did not fault\n", stderr);
     }
 }
 
-TEST_F(FatalSignalEvent, TwoThreadsFaultingAtOnceAreBothReported) {
+// Whether the child's output holds `count` access violation events, for the addresses 0x10,
+// 0x20, ... each.
+auto reports_of(int count) {
+    return ::testing::Truly([count](const std::string& output) {
+        const std::string event = "Access violation at address ";
+        int events = 0;
+        for (std::size_t at = output.find(event); at != std::string::npos;
+             at = output.find(event, at + 1))
+            ++events;
+        for (int i = 1; i <= count; ++i) {
+            char parameter[40];
+            std::snprintf(parameter, sizeof parameter, "\r\nParam 1: $%.8X\n",
+                          static_cast<unsigned>(0x10 * i));
+            if (output.find(parameter) == std::string::npos)
+                return false;
+        }
+        return events == count;
+    });
+}
+
+class FaultsAtOnce : public FatalSignalEvent, public ::testing::WithParamInterface<int> {};
+
+TEST_P(FaultsAtOnce, EveryThreadThatFaultsIsReported) {
+    const int other_threads = GetParam();
     EXPECT_EXIT(
         {
             install_log_diagnostics();
             const auto root = TLogRoot::Create();
             root->set_OnAdded(&print_and_hold_the_first);
             register_exception_root(root);
-            std::thread second([] {
-                second_thread = platform::current_thread_id();
-                second_may_fault.wait(false);
-                second_faults = true;
-                *opaque(reinterpret_cast<volatile int*>(0x20)) = 2;
-            });
-            std::thread first([] {
-                first_thread = platform::current_thread_id();
-                *opaque(reinterpret_cast<volatile int*>(0x10)) = 1;
-            });
-            first.join();
-            second.join();
+            others_count = other_threads;
+            std::vector<std::thread> threads;
+            for (int i = 0; i < other_threads; ++i) {
+                threads.emplace_back([i] {
+                    others[i] = platform::current_thread_id();
+                    others_may_fault.wait(false);
+                    ++others_faulting;
+                    *opaque(reinterpret_cast<volatile int*>(0x20 + 0x10 * i)) = 2;
+                });
+            }
+            threads.emplace_back([] { *opaque(reinterpret_cast<volatile int*>(0x10)) = 1; });
+            for (std::thread& thread : threads)
+                thread.join();
         },
-        ended_by{SIGSEGV},
-        "\\[first\\] Access violation at address [0-9A-F]+ with 2 parameters: \r\n"
-        "Param 0: \\$00000001\r\nParam 1: \\$00000010\n"
-        "\\[second\\] Access violation at address [0-9A-F]+ with 2 parameters: \r\n"
-        "Param 0: \\$00000001\r\nParam 1: \\$00000020\n");
+        ended_by{SIGSEGV}, reports_of(other_threads + 1));
 }
+
+INSTANTIATE_TEST_SUITE_P(OtherThreads, FaultsAtOnce, ::testing::Values(1, most_others));
 
 } // namespace
 } // namespace zel
