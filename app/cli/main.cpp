@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("ZEL send support file"));
     const zel::TSendArguments arguments =
         zel::parse_send_arguments(QCoreApplication::arguments().mid(1));
+    if (arguments.help) {
+        std::fputs(zel::send_usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     if (!arguments.valid) {
         std::fprintf(stderr, "zel-send: %s\n%s", arguments.error.toLocal8Bit().constData(),
                      zel::send_usage().toLocal8Bit().constData());

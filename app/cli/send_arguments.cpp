@@ -37,6 +37,9 @@ TSendArguments parse_send_arguments(const QStringList& arguments) {
                 return refused(
                     QStringLiteral("--timeout needs a positive number of seconds, not: %1")
                         .arg(arguments.at(i)));
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            result.help = true;
+            return result;
         } else if (argument == QLatin1String("--no-report")) {
             result.send_report = false;
         } else if (argument.startsWith(QLatin1String("--"))) {

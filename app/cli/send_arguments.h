@@ -8,7 +8,8 @@ namespace zel {
 // zel-send --email ADDRESS [--contact NAME] [--no-report] [--timeout SECONDS] FILE
 struct TSendArguments {
     bool valid = false;
-    QString error; // why the arguments were refused
+    QString error;     // why the arguments were refused
+    bool help = false; // --help: the usage is all that is asked for
     QString email;
     QString contact;
     bool send_report = true;

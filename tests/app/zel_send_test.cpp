@@ -139,6 +139,9 @@ TEST_F(ZelSendFixture, RefusesMissingArgumentsAtOnce) {
         EXPECT_TRUE(result.err.contains(QStringLiteral("usage: zel-send")));
         EXPECT_TRUE(result.out.isEmpty());
     }
+    const SendRun help = run({QStringLiteral("--help")}, 1);
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: zel-send")));
 }
 
 } // namespace
