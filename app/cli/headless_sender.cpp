@@ -54,18 +54,22 @@ int THeadlessSender::Run() {
 
     int status = exit_failed;
     QString last_error;
-    QString last_warning;
+    QString last_problem; // the latest error or warning
     QTimer idle;
     idle.setSingleShot(true);
     idle.setInterval(FArguments.timeout_seconds * 1000);
     QThread* const own_thread = QThread::currentThread();
     // Every event of the session, the protocol texts included, shows that the send moves.
+    // The workflow and the upload clients log on this thread; an event of another thread is
+    // not what this watch is about.
     default_log_root->set_OnAdded([&](const void*, const ILogEventPtr& entry) {
+        if (QThread::currentThread() != own_thread)
+            return;
         if (entry->log_type() == LK_ERROR)
             last_error = entry->text();
-        else if (entry->log_type() == LK_WARNING)
-            last_warning = entry->text();
-        if (QThread::currentThread() == own_thread && idle.isActive())
+        if (entry->log_type() == LK_ERROR || entry->log_type() == LK_WARNING)
+            last_problem = entry->text();
+        if (idle.isActive())
             idle.start();
     });
     QObject::connect(&idle, &QTimer::timeout, [&] {
@@ -73,8 +77,8 @@ int THeadlessSender::Run() {
                                       "reached or does not answer); last error: \"%2\"")
                            .arg(FArguments.timeout_seconds)
                            .arg(last_error.isEmpty() ? QStringLiteral("none logged") : last_error);
-        if (!last_warning.isEmpty())
-            line += QStringLiteral(", last warning: \"%1\"").arg(last_warning);
+        if (!last_problem.isEmpty() && last_problem != last_error)
+            line += QStringLiteral(", then: \"%1\"").arg(last_problem);
         Print(line);
         status = exit_silent;
         QCoreApplication::exit(status);
@@ -115,9 +119,8 @@ int THeadlessSender::Run() {
         if (stage == TSendStage::Done) {
             QCoreApplication::exit(status);
         } else if (stage == TSendStage::Stopped) {
-            const QString why = !last_error.isEmpty() ? last_error : last_warning;
             Print(QStringLiteral("zel-send: the send stopped before its outcome marker: \"%1\"")
-                      .arg(why));
+                      .arg(last_problem));
             status = exit_failed;
             QCoreApplication::exit(status);
         }

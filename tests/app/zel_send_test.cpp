@@ -3,6 +3,8 @@
 #include "tests/support/py_ftp_server.h"
 
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -27,7 +29,8 @@ class ZelSendFixture : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(home.isValid()); }
 
-    SendRun run(const QStringList& arguments, quint16 port) {
+    SendRun run(const QStringList& arguments, quint16 port,
+                const QString& program = QStringLiteral(ZEL_SEND_PROGRAM)) {
         const QString deployment = home.filePath(QStringLiteral("deployment.ini"));
         QFile file(deployment);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -45,7 +48,7 @@ protected:
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(home.path());
-        process.start(QStringLiteral(ZEL_SEND_PROGRAM), arguments);
+        process.start(program, arguments);
         SendRun result;
         // A generous bound: each failing case asks for a time-out of a few seconds.
         result.finished = process.waitForStarted() && process.waitForFinished(120000);
@@ -89,6 +92,23 @@ TEST_F(ZelSendFixture, SendsToARealServerAndNamesTheOutcome) {
     EXPECT_EQ(test::bytes_of(server.root() + QLatin1Char('/') + email +
                              QStringLiteral("/support file.bin")),
               content);
+}
+
+TEST_F(ZelSendFixture, StopsWithTheReasonWhenNoReportToolLiesBesideIt) {
+    PyFtpServer server;
+    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
+    const QString alone = home.filePath(QStringLiteral("alone/zel-send"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(alone).absolutePath()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZEL_SEND_PROGRAM), alone));
+    const SendRun result =
+        run({QStringLiteral("--email"), QStringLiteral("a@b.c"), user_file("data")}, server.port(),
+            alone);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_TRUE(result.out.contains(
+        QStringLiteral("the send stopped before its outcome marker: \"Cannot create ZelRep report "
+                       "as the EXE is not existing\"")))
+        << result.out.toStdString();
 }
 
 TEST_F(ZelSendFixture, GivesUpWhenTheServerCannotBeReachedOrDoesNotAnswer) {
