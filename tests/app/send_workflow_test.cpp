@@ -166,10 +166,14 @@ TEST_F(WorkflowOnRealServer, MissingToolEndsTheSendAndTheSendingLogStays) {
     EXPECT_TRUE(bytes_of(current_log_file())
                     .contains("Cannot create ZelRep report as the EXE is not existing"));
     // The history upload runs beside the main one; it ends on its own.
-    EXPECT_TRUE(wait_until([&] {
-        return files_below(server.root()) == QStringList({dated(QStringLiteral(".SENDING")),
-                                                          email + QStringLiteral("/notes.txt")});
-    })) << files_below(server.root()).join(u' ').toStdString();
+    EXPECT_TRUE(wait_until(
+        [&] {
+            return files_below(server.root()) ==
+                   QStringList(
+                       {dated(QStringLiteral(".SENDING")), email + QStringLiteral("/notes.txt")});
+        },
+        60000))
+        << files_below(server.root()).join(u' ').toStdString();
 }
 
 TEST_F(WorkflowOnRealServer, CancelledDialogSendsNothing) {
