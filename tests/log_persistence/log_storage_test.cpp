@@ -1,4 +1,6 @@
 #include "log/core/log_extensions.h"
+#include "log/core/log_unit.h"
+#include "log/diagnostics/log_diagnostics.h"
 #include "log/persistence/log_storage.h"
 #include "tests/log_persistence/persistence_fixture.h"
 #include "tests/log_persistence/storage_oracle.h"
@@ -399,6 +401,27 @@ TEST_F(Storage, ACrashLogIsListedWhileOpenAndUnlistedWhenItsGroupStops) {
     EXPECT_EQ(calls[1], std::make_pair(ILogStoragePtr(storage), false));
     EXPECT_FALSE(held_open(path("log.txt")));
     EXPECT_FALSE(storage->write_event(nullptr)); // a stopped crash log is not written
+}
+
+// A crash log whose storage goes away while listed (here: taken off its group before the stop)
+// leaves neither its line nor its file once the crash list lets go of it.
+TEST_F(Storage, ACrashLogDestroyedWhileListedUnlistsItself) {
+    install_log_diagnostics();
+    root->set_location(KF_ABSOLUTE);
+    root->set_path(path("logs"));
+    auto crash = std::make_shared<TLogStorage>();
+    crash->preset_crashlog("crash");
+    root->register_storage(crash);
+    root->add(LK_INFO, "listed");
+    const QString log_file = crash->fq_filename();
+    ASSERT_TRUE(QFileInfo::exists(log_file));
+    ASSERT_TRUE(file_bytes(root->fq_filename()).contains(log_file.toUtf8()));
+
+    root->clear_storages();
+    crash.reset(); // still held by the crash list
+    release_log_tree(*root);
+    EXPECT_FALSE(QFileInfo::exists(log_file));
+    EXPECT_FALSE(QFileInfo::exists(root->fq_filename()));
 }
 
 // Random changes to a tree with a storage: after each, the file is what formatting every
