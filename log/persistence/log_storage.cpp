@@ -105,7 +105,8 @@ QString TLogStorage::built_name() const {
         postfix = Fname_postfix;
         root = Froot.lock();
     }
-    // The root's folder is asked without the storage lock (lock order: root before storage).
+    // The root's folder is behind its settings lock, a leaf lock: a write asks it under the
+    // storage lock.
     return (root ? root->fq_path() : QString()) + file + postfix;
 }
 
