@@ -20,15 +20,6 @@ using namespace testing;
 
 const TDateTime noon = at(2024, 1, 31, 12, 34, 56, 789);
 
-// Whether this process holds `path` open (its descriptors are links in /proc/self/fd).
-bool held_open(const QString& path) {
-    const QString wanted = QFileInfo(path).canonicalFilePath();
-    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
-        if (fd.symLinkTarget() == wanted)
-            return true;
-    return false;
-}
-
 // Replaces the file's content behind the storage's back (same file, so a write shows).
 void scribble(const QString& path) {
     QFile file(path);

@@ -3,9 +3,6 @@
 #include "tests/log_persistence/persistence_fixture.h"
 #include "tests/log_persistence/storage_oracle.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <atomic>
 #include <chrono>
 #include <latch>
@@ -64,15 +61,6 @@ TEST_F(PersistenceTest, ThreadsLoggingAtOnceLeaveTheWholeTreeInTheFile) {
                     << t << ' ' << i;
             }
         }
-}
-
-// Whether this process holds `path` open (its descriptors are links in /proc/self/fd).
-bool held_open(const QString& path) {
-    const QString wanted = QFileInfo(path).absoluteFilePath();
-    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
-        if (fd.symLinkTarget() == wanted)
-            return true;
-    return false;
 }
 
 // Spins until `condition` holds, at most ten seconds; for conditions no one signals.
