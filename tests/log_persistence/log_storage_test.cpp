@@ -303,6 +303,7 @@ TEST_F(Storage, StoragesNamedInTheSameMillisecondWriteFilesOfTheirOwn) {
     }
     EXPECT_EQ(names.size(), count);
     EXPECT_EQ(QDir(path("logs")).entryList(QDir::Files).size(), count);
+    release_log_tree(*root); // the sub-groups' storages too
 }
 
 // A fixed name held open by one storage is not written by another until the first lets go.
