@@ -78,7 +78,7 @@ void baseline_step(const QString& list_file, const QString& lock_file, const QBy
 
 double baseline(const QString& folder) {
     const QString list_file = folder + QStringLiteral("/bench_baseline.crashlist");
-    const QString lock_file = crash_list_lock_path(QStringLiteral("bench_baseline"));
+    const QString lock_file = crash_list_lock_path(list_file);
     return run_threads([&](int t, int i) {
         const QByteArray line = QStringLiteral("crash_list_sync:1=%1/t%2_%3.log\r\n")
                                     .arg(folder)

@@ -61,7 +61,8 @@ timing write_growing(const QString& file_name, const QByteArray& final_file) {
             entry_starts.push_back(at);
     const std::string header(final_file.constData(), static_cast<std::size_t>(entries_begin));
 
-    platform::whole_file file(QFile::encodeName(file_name).toStdString());
+    platform::whole_file file;
+    file.open(QFile::encodeName(file_name).toStdString(), platform::whole_file_open::create_new);
     std::string contents;
     const std::size_t count = entry_starts.size();
     return measure([&] {

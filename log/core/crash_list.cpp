@@ -48,9 +48,12 @@ void TCrashList::attach(std::int32_t index, const ILogStoragePtr& storage) {
 }
 
 void TCrashList::remove(std::int32_t index) {
+    ILogStoragePtr released; // let go of after the lock (see release_storages)
     std::scoped_lock guard(Flock);
-    if (index >= 0 && static_cast<std::size_t>(index) < Flines.size())
+    if (index >= 0 && static_cast<std::size_t>(index) < Flines.size()) {
+        released = std::move(Flines[static_cast<std::size_t>(index)].storage);
         Flines.erase(Flines.begin() + index);
+    }
 }
 
 TCrashList::TLine TCrashList::line(std::int32_t index) const {
@@ -77,15 +80,20 @@ QStringList TCrashList::detached_lines() const {
     return result;
 }
 
+// A storage let go of for the last time unlists itself, which changes this list: the
+// references are dropped after the lines are settled and the lock is released.
 void TCrashList::release_storages() {
+    std::vector<ILogStoragePtr> released;
     std::scoped_lock guard(Flock);
     for (TLine& entry : Flines)
-        entry.storage.reset();
+        if (entry.storage)
+            released.push_back(std::move(entry.storage));
 }
 
 void TCrashList::clear() {
+    std::vector<TLine> released;
     std::scoped_lock guard(Flock);
-    Flines.clear();
+    released.swap(Flines);
 }
 
 std::size_t TCrashList::position(const QString& line) const {

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QStandardPaths>
 #include <QStringList>
 
 #include <mutex>
@@ -52,12 +51,19 @@ void merge(TCrashList& list, const QStringList& file_lines) {
     }
 }
 
-// Opens the crash-list file, making its folder when it is missing.
-bool open_list_file(QFile& file) {
-    if (file.open(QIODevice::ReadWrite))
-        return true;
-    return QDir().mkpath(QFileInfo(file.fileName()).absolutePath()) &&
-           file.open(QIODevice::ReadWrite);
+bool make_folder_of(const QString& file) {
+    return !file.isEmpty() && QDir().mkpath(QFileInfo(file).absolutePath());
+}
+
+// The line that `src` owns; or, for a storage that is going away (the list let go of it
+// first), its own line without an owner: only this process writes lines with its id, and only
+// one storage writes a given log file.
+std::int32_t line_of(const TCrashList& list, const ILogStoragePtr& src, const QString& line) {
+    const std::int32_t owned = list.index_of_storage(src.get());
+    if (owned >= 0 || src.use_count() > 0)
+        return owned;
+    const std::int32_t named = list.index_of(line);
+    return named >= 0 && !list.line(named).storage ? named : -1;
 }
 
 // The file is open and both locks are held: merge, attach or detach, write back.
@@ -65,7 +71,7 @@ bool update(TCrashList& list, QFile& file, const ILogStoragePtr& src, const QStr
             const QString& log_file, bool adding) {
     merge(list, read_lines(file));
     if (src) {
-        const std::int32_t owned = list.index_of_storage(src.get());
+        const std::int32_t owned = line_of(list, src, line);
         if (owned < 0 && adding) {
             list.attach(list.add(line), src);
         } else if (owned >= 0 && !adding) {
@@ -89,14 +95,9 @@ QString crash_line(const ILogStorage& storage) {
            QLatin1Char('=') + storage.fq_filename();
 }
 
-QString crash_list_lock_path(const QString& crashlist_name) {
-    static const QString folder = [] {
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        return runtime.isEmpty() ? QDir::tempPath() : runtime;
-    }();
-    QString name = crashlist_name;
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return folder + QLatin1String("/zel-") + name + QLatin1String(".crashlist.lock");
+QString crash_list_lock_path(const QString& list_file) {
+    const QFileInfo list(list_file);
+    return list.absolutePath() + QLatin1String("/.") + list.fileName() + QLatin1String(".lock");
 }
 
 bool sync_crash_list(TLogRoot& root, const ILogStoragePtr& src, bool adding) {
@@ -104,20 +105,23 @@ bool sync_crash_list(TLogRoot& root, const ILogStoragePtr& src, bool adding) {
     // last in the lock order.
     const QString line = src ? crash_line(*src) : QString();
     const QString log_file = src ? src->fq_filename() : QString();
-    const QString lock_path = crash_list_lock_path(root.crashlist_name());
-    TCrashList& list = root.crash_list();
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (attempt == 1) // the folder cannot be made: the list moves where the logs go then
-            root.set_location(KF_PUBLIC_DOCUMENTS);
-        QFile file(root.fq_filename());
-        const std::scoped_lock in_process(list);
-        platform::file_lock across_processes(QFile::encodeName(lock_path).toStdString());
-        if (!across_processes.lock())
+    QString list_file = root.fq_filename();
+    if (!make_folder_of(list_file)) {
+        // Only a folder that cannot be made moves the list (and the logs) elsewhere; a list
+        // file that cannot be opened changes nothing.
+        root.set_location(KF_PUBLIC_DOCUMENTS);
+        list_file = root.fq_filename();
+        if (!make_folder_of(list_file))
             return false;
-        if (open_list_file(file))
-            return update(list, file, src, line, log_file, adding);
     }
-    return false;
+    TCrashList& list = root.crash_list();
+    const std::scoped_lock in_process(list);
+    platform::file_lock across_processes(
+        QFile::encodeName(crash_list_lock_path(list_file)).toStdString());
+    if (!across_processes.lock())
+        return false;
+    QFile file(list_file);
+    return file.open(QIODevice::ReadWrite) && update(list, file, src, line, log_file, adding);
 }
 
 } // namespace zel

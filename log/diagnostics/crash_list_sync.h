@@ -18,8 +18,8 @@ bool sync_crash_list(TLogRoot& root, const ILogStoragePtr& src, bool adding);
 // "<module file name>:<process id>=<full log file name>"
 QString crash_line(const ILogStorage& storage);
 
-// The lock file that stands for the crash list `crashlist_name`: in the user's runtime folder,
-// so that it is shared by the user's processes and never by another user's.
-QString crash_list_lock_path(const QString& crashlist_name);
+// The lock file that stands for the crash-list file `list_file`: a hidden file beside it, so
+// that every process that rewrites the list takes the same lock, whatever its environment.
+QString crash_list_lock_path(const QString& list_file);
 
 } // namespace zel

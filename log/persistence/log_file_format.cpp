@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace zel {
 
 namespace {
@@ -125,6 +127,21 @@ QString format_event_line(const ILogEvent& event, const log_entry_layout& layout
     if (const auto* group = dynamic_cast<const ILogGroup*>(&event))
         text += group->name_prefix();
     return indent_lines(prefix + text, prefix.size());
+}
+
+std::size_t whole_entries_length(std::string_view file, std::size_t header_size,
+                                 std::size_t limit) {
+    limit = std::min(limit, file.size());
+    if (limit < header_size)
+        return 0;
+    // An entry ends with CR LF before a line that does not start with a blank (continuation
+    // lines do), or at the end of the file.
+    for (std::size_t end = limit; end > header_size; --end) {
+        if (file[end - 1] == '\n' && end >= 2 && file[end - 2] == '\r' &&
+            (end == file.size() || file[end] != ' '))
+            return end;
+    }
+    return header_size;
 }
 
 } // namespace zel

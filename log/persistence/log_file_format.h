@@ -5,8 +5,10 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace zel {
 
@@ -94,5 +96,10 @@ struct log_entry_layout {
 // kind marker added); every line after the first is indented by the width of that prefix. Any
 // line break inside (CR LF, or a lone LF or CR) becomes CR LF. Empty when the text is empty.
 QString format_event_line(const ILogEvent& event, const log_entry_layout& layout);
+
+// The longest start of the encoded file `file`, no longer than `limit` bytes, that holds the
+// header block (its first `header_size` bytes) and whole entries only, so that it reads back as
+// a log; 0 when not even the header block fits.
+std::size_t whole_entries_length(std::string_view file, std::size_t header_size, std::size_t limit);
 
 } // namespace zel

@@ -24,11 +24,17 @@ const TFormatSettings& stamp_settings() {
 
 } // namespace
 
-TLogStorage::TLogStorage() = default;
+TLogStorage::TLogStorage()
+    : Fretry_clock([] { return std::chrono::steady_clock::now(); }) {}
 
-// A crash log still listed is held by the root's crash list, so a storage that goes away has
-// nothing to unlist; its file closes with the handle.
-TLogStorage::~TLogStorage() = default;
+// A crash log that goes away while listed (its session is over) takes its line and its file
+// with it. The crash list has already let go of it, so it names itself by a reference that
+// does not own it.
+TLogStorage::~TLogStorage() {
+    if (Fcrash_listed)
+        if (const ILogRootPtr root = Froot.lock())
+            root->unregister_crash(ILogStoragePtr(ILogStoragePtr(), this));
+}
 
 bool TLogStorage::crash_log() const {
     const std::lock_guard lock(Flock);
@@ -75,7 +81,17 @@ Tlog_kinds TLogStorage::flush_on() const {
     return Fflush_on;
 }
 
+// The open file's name while it is open: the root's folder may have moved since.
 QString TLogStorage::fq_filename() const {
+    {
+        const std::lock_guard lock(Flock);
+        if (Ffile.is_open())
+            return Fopen_name;
+    }
+    return built_name();
+}
+
+QString TLogStorage::built_name() const {
     QString file;
     QString postfix;
     ILogRootPtr root;
@@ -84,16 +100,32 @@ QString TLogStorage::fq_filename() const {
         if (!Ffixed_name.isEmpty())
             return Ffixed_name;
         if (Fname_postfix.isEmpty())
-            Fname_postfix = u'.' +
-                            format_date_time(log_file_stamp_pattern.toString(), date_time_now(),
-                                             stamp_settings()) +
-                            QStringLiteral(".log");
+            build_name_postfix(date_time_now());
         file = Ffile_name;
         postfix = Fname_postfix;
         root = Froot.lock();
     }
-    // The root's folder is asked without the storage lock (lock order: root before storage).
+    // The root's folder is behind its settings lock, a leaf lock: a write asks it under the
+    // storage lock.
     return (root ? root->fq_path() : QString()) + file + postfix;
+}
+
+void TLogStorage::build_name_postfix(TDateTime when) const {
+    Fname_time = when;
+    Fname_postfix = u'.' +
+                    format_date_time(log_file_stamp_pattern.toString(), when, stamp_settings()) +
+                    QStringLiteral(".log");
+}
+
+void TLogStorage::renew_name_postfix() {
+    constexpr TDateTime one_ms = 1.0 / 86'400'000.0;
+    const QString taken = Fname_postfix;
+    TDateTime when = std::max(date_time_now(), Fname_time + one_ms);
+    build_name_postfix(when);
+    while (Fname_postfix == taken) { // the same millisecond once rounded
+        when += one_ms;
+        build_name_postfix(when);
+    }
 }
 
 ILogGroupPtr TLogStorage::group() const {
@@ -148,9 +180,7 @@ void TLogStorage::set_discard(Tlog_kinds value) {
 }
 
 void TLogStorage::set_enabled(bool value) {
-    ILogRootPtr root;
     QString name;
-    bool was_crash_log = false;
     {
         const std::lock_guard lock(Flock);
         if (value == Fenabled)
@@ -162,14 +192,13 @@ void TLogStorage::set_enabled(bool value) {
         Fimage.invalidate(); // no event arrives while disabled
         if (!Ffile.is_open())
             return; // a closed file is kept
-        Ffile.close();
         name = Fopen_name;
-        was_crash_log = Fcrash_log;
-        root = Froot.lock();
+        const ILogRootPtr root = Froot.lock();
+        if (Fcrash_listed && root) // listed under the open file's name
+            if (const auto self = weak_from_this().lock())
+                Fcrash_listed = !root->unregister_crash(self);
+        Ffile.close();
     }
-    if (was_crash_log && root)
-        if (const auto self = weak_from_this().lock())
-            root->unregister_crash(self);
     QFile::remove(name);
 }
 
@@ -244,123 +273,175 @@ void TLogStorage::event_arrived(const ILogEventPtr& event) {
     write_event(nullptr);
 }
 
+void TLogStorage::set_retry_clock(TRetryClock clock) {
+    const std::lock_guard lock(Flock);
+    Fretry_clock = std::move(clock);
+}
+
 QString TLogStorage::prepare_file_name(const ILogRootPtr& root) const {
-    QString name = fq_filename();
+    QString name = built_name();
     if (make_folder_of(name))
         return name;
     if (!root)
         return {};
     root->set_location(KF_PUBLIC_DOCUMENTS);
-    name = fq_filename();
+    name = built_name();
     return make_folder_of(name) ? name : QString();
+}
+
+platform::whole_file_status TLogStorage::open_named(const QString& name) {
+    using platform::whole_file_open;
+    using platform::whole_file_status;
+    const std::string path = QFile::encodeName(name).toStdString();
+    if (!Ffixed_name.isEmpty())
+        return Ffile.open(path, whole_file_open::open_always);
+    if (!Fown_file)
+        return Ffile.open(path, whole_file_open::create_new);
+    // Opened again after a close: the file this storage made, unless another took its place.
+    const whole_file_status status = Ffile.open(path, whole_file_open::open_existing);
+    if (status == whole_file_status::missing)
+        return Ffile.open(path, whole_file_open::create_new);
+    if (status == whole_file_status::opened && Ffile.identity() != *Fown_file) {
+        Ffile.close();
+        return whole_file_status::name_taken;
+    }
+    return status;
+}
+
+bool TLogStorage::open_file(const ILogRootPtr& root) {
+    using platform::whole_file_status;
+    const auto now = Fretry_clock();
+    if (Fnext_open && now < *Fnext_open)
+        return false; // failed less than a second ago: no folder, lock or list work per event
+    constexpr int name_attempts = 100;
+    for (int attempt = 0; attempt < name_attempts; ++attempt) {
+        const QString name = prepare_file_name(root);
+        if (name.isEmpty())
+            break;
+        const whole_file_status status = open_named(name);
+        if (status == whole_file_status::opened) {
+            Fopen_name = name;
+            if (Ffixed_name.isEmpty())
+                Fown_file = Ffile.identity();
+            Fnext_open.reset();
+            // Listed only once its file exists, so that the list never names a missing log.
+            if (Fcrash_log && !Fcrash_listed && root)
+                if (const auto self = weak_from_this().lock())
+                    Fcrash_listed = root->register_crash(self);
+            return true;
+        }
+        const bool taken =
+            status == whole_file_status::name_taken || status == whole_file_status::in_use;
+        if (!taken || !Ffixed_name.isEmpty())
+            break;
+        renew_name_postfix(); // another file has this name: a later stamp
+        Fown_file.reset();
+    }
+    Fnext_open = now + std::chrono::seconds(1);
+    return false;
+}
+
+std::string_view TLogStorage::render(const ILogGroupPtr& group, const root_state& state) {
+    if (Flayout_changed) {
+        Fimage.configure(
+            {Fevent_header, Fuse_locale, Fgroup_indent, Fdecoration_padding, Fdecoration_pattern},
+            Fdiscard, Fmost_recent_first);
+        Flayout_changed = false;
+    } else if (state.long_date_format != Fshown_state.long_date_format ||
+               state.short_date_format != Fshown_state.short_date_format ||
+               state.long_time_format != Fshown_state.long_time_format ||
+               state.short_time_format != Fshown_state.short_time_format ||
+               state.native_language != Fshown_state.native_language) {
+        Fimage.reformat_all();
+    }
+    Fshown_state = state;
+
+    log_file_header header;
+    header.file_name = Fopen_name;
+    header.crash_log = Fcrash_log;
+    header.most_recent_first = Fmost_recent_first;
+    header.event_header = Fevent_header;
+    header.long_date_format = state.long_date_format;
+    header.short_date_format = state.short_date_format;
+    header.long_time_format = state.long_time_format;
+    header.short_time_format = state.short_time_format;
+    header.stopped = !state.started;
+    header.group_indent = Fgroup_indent;
+    header.module = this_module_tags();
+    // The header rarely changes between writes: it is formatted again only then.
+    if (Fheader_bytes.isEmpty() || header != Fshown_header) {
+        Fheader_bytes = encode_log_text(format_header_block(header));
+        Fshown_header = std::move(header);
+    }
+    return Fimage.render(group, Fheader_bytes);
 }
 
 bool TLogStorage::write_event(const ILogEventPtr& event) {
     ILogGroupPtr group;
-    ILogRootPtr root;
-    bool file_open = false;
-    bool crash = false;
+    QString cut_short; // the file to report, once the lock is released
+    bool written = false;
     {
         const std::lock_guard lock(Flock);
         if (!Fenabled)
             return false;
         group = Fgroup.lock();
-        root = Froot.lock();
-        file_open = Ffile.is_open();
-        crash = Fcrash_log;
-        if (group && event)
+        if (!group)
+            return false;
+        if (event)
             Fimage.event_changed(*group, event);
-    }
-    if (!group)
-        return false;
+        const ILogRootPtr root = Froot.lock();
 
-    // Taken before the storage lock: a stopping group holds its own lock while it asks for the
-    // final write.
-    root_state state;
-    state.started = group->started();
-    if (root) {
-        state.long_date_format = root->long_date_format();
-        state.short_date_format = root->short_date_format();
-        state.long_time_format = root->long_time_format();
-        state.short_time_format = root->short_time_format();
-        state.native_language = root->native_language();
-    }
-    const auto self = weak_from_this().lock();
-
-    QString name;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!file_open) {
-            name = prepare_file_name(root);
-            if (name.isEmpty())
-                return false; // no folder: the next write tries again
-            if (crash && root && self)
-                root->register_crash(self);
+        // Read under the lock on every write, so that a write racing with the group's stop
+        // cannot reopen the file with the state from before the stop. The started flag is an
+        // atomic and the root's settings are leaf locks.
+        root_state state;
+        state.started = group->started();
+        if (root) {
+            state.long_date_format = root->long_date_format();
+            state.short_date_format = root->short_date_format();
+            state.long_time_format = root->long_time_format();
+            state.short_time_format = root->short_time_format();
+            state.native_language = root->native_language();
         }
-        bool written = false;
-        bool unlist = false;
-        {
-            const std::lock_guard lock(Flock);
-            if (!Fenabled)
-                return false;
-            if (!Ffile.is_open()) {
-                if (name.isEmpty()) { // closed by another thread meanwhile
-                    file_open = false;
-                    continue;
-                }
-                // Created empty, or emptied. A file that cannot be created is tried again at
-                // the next write rather than given up for the storage's lifetime.
-                Ffile = platform::whole_file(QFile::encodeName(name).toStdString());
-                Fopen_name = name;
-                if (!Ffile.is_open())
-                    return false;
-            }
-            if (Fcrash_log && !state.started) {
-                Ffile.close();
-                unlist = true;
-            } else {
-                if (Flayout_changed) {
-                    Fimage.configure({Fevent_header, Fuse_locale, Fgroup_indent,
-                                      Fdecoration_padding, Fdecoration_pattern},
-                                     Fdiscard, Fmost_recent_first);
-                    Flayout_changed = false;
-                } else if (state.long_date_format != Fshown_state.long_date_format ||
-                           state.short_date_format != Fshown_state.short_date_format ||
-                           state.long_time_format != Fshown_state.long_time_format ||
-                           state.short_time_format != Fshown_state.short_time_format ||
-                           state.native_language != Fshown_state.native_language) {
-                    Fimage.reformat_all();
-                }
-                Fshown_state = state;
 
-                log_file_header header;
-                header.file_name = Fopen_name;
-                header.crash_log = Fcrash_log;
-                header.most_recent_first = Fmost_recent_first;
-                header.event_header = Fevent_header;
-                header.long_date_format = state.long_date_format;
-                header.short_date_format = state.short_date_format;
-                header.long_time_format = state.long_time_format;
-                header.short_time_format = state.short_time_format;
-                header.stopped = !state.started;
-                header.group_indent = Fgroup_indent;
-                header.module = this_module_tags();
-                // The header rarely changes between writes: it is formatted again only then.
-                if (Fheader_bytes.isEmpty() || header != Fshown_header) {
-                    Fheader_bytes = encode_log_text(format_header_block(header));
-                    Fshown_header = std::move(header);
-                }
-                written = Ffile.replace(Fimage.render(group, Fheader_bytes));
-                if (ILogEventPtr last = Fimage.last_event())
-                    Flast_event = std::move(last);
-                if (!state.started)
-                    Ffile.close();
-            }
+        if (Fcrash_log && !state.started) {
+            // The session ended: the crash log goes, with its line (which deletes it).
+            const bool was_open = Ffile.is_open();
+            if (Fcrash_listed && root) // listed under the open file's name
+                if (const auto self = weak_from_this().lock())
+                    Fcrash_listed = !root->unregister_crash(self);
+            Ffile.close();
+            if (was_open && !Fcrash_listed)
+                QFile::remove(Fopen_name); // never listed: nobody else would delete it
+            return false;
         }
-        if (unlist && root && self)
-            root->unregister_crash(self); // deletes the file and its line
-        return written;
+        if (!Ffile.is_open() && !open_file(root))
+            return false;
+
+        const std::string_view bytes = render(group, state);
+        written = Ffile.replace(bytes);
+        if (!written && Ffile.written() > 0) {
+            // What reached the file is kept up to its last whole entry, so that it reads back
+            // (nothing written leaves the previous content whole).
+            Ffile.cut(whole_entries_length(bytes, static_cast<std::size_t>(Fheader_bytes.size()),
+                                           Ffile.written()));
+        }
+        if (!written && !Fcut_short && state.started)
+            cut_short = Fopen_name;
+        Fcut_short = !written;
+        if (ILogEventPtr last = Fimage.last_event())
+            Flast_event = std::move(last);
+        if (!state.started)
+            Ffile.close();
     }
-    return false;
+    // Reported after the lock (an event's lock comes before it); the event's own write fails
+    // again silently and reaches the file with the next write that fits.
+    if (!cut_short.isEmpty())
+        group->add(LK_ERROR,
+                   QStringLiteral("Log file \"%s\" is cut short: it keeps its entries up to the "
+                                  "last one that fitted"),
+                   {cut_short});
+    return written;
 }
 
 void TLogStorage::assign_settings(const ILogStoragePtr& src) {

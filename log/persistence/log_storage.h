@@ -8,8 +8,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace zel {
 
@@ -17,10 +20,17 @@ namespace zel {
 // flush kinds arrives, so that the file on disk is complete after every such event. A crash log
 // is listed in the root's crash list while its file is open and deleted when its group stops.
 //
-// Locking: every setting and the file are guarded by the storage's own re-entrant lock. The
-// group's and the root's state (started, formats, folder, crash list) is read or changed
-// without holding it, because a group holds its own lock while it asks its storages for the
-// final write; the lock order is group, storage, then the entry lists.
+// The file is created exclusively: a name another file already has gets a later time stamp
+// (a fixed name is used as given), and no other storage, in this process or another, writes a
+// file that this one holds open. A folder or file that cannot be made is tried again at most
+// once a second. A write cut short (a full disk) leaves the file cut after its last whole
+// entry, reported once by an error event in the group; the next write that fits puts the whole
+// log back.
+//
+// Locking: every setting, the file and each write are guarded by the storage's own re-entrant
+// lock; under it the storage reads the group's started flag and the root's settings (leaf
+// locks) and registers or unregisters its crash log (the crash list's locks come after it). The
+// lock order is group, storage, then the entry lists and the crash list.
 class TLogStorage final : public ILogStorage,
                           public ILogFileInternal,
                           public std::enable_shared_from_this<TLogStorage> {
@@ -67,6 +77,10 @@ public:
 
     void event_arrived(const ILogEventPtr& event) override;
 
+    // The clock that spaces out attempts to create the file (a steady one; tests set their own).
+    using TRetryClock = std::function<std::chrono::steady_clock::time_point()>;
+    void set_retry_clock(TRetryClock clock);
+
 private:
     // What the write takes from the group and the root, read before the storage lock.
     struct root_state {
@@ -83,6 +97,16 @@ private:
     void set_layout(T& field, const T& value);
     // Creates the folder of the log file, falling back once to the public documents folder.
     QString prepare_file_name(const ILogRootPtr& root) const;
+    // The fixed name, or the root's folder + file_name + the time stamp.
+    QString built_name() const;
+    // The time stamp of the built name, and a later one when that name is taken.
+    void build_name_postfix(TDateTime when) const;
+    void renew_name_postfix();
+    // Under the lock: opens the file (see the class comment) and lists a crash log.
+    bool open_file(const ILogRootPtr& root);
+    platform::whole_file_status open_named(const QString& name);
+    // Under the lock: the file's bytes for `group` as `state` shows it.
+    std::string_view render(const ILogGroupPtr& group, const root_state& state);
 
     mutable std::recursive_mutex Flock;
 
@@ -104,8 +128,14 @@ private:
     bool Fenabled = true;
 
     mutable QString Fname_postfix; // the time stamp of the name, built once
+    mutable TDateTime Fname_time = 0;
     platform::whole_file Ffile;
-    QString Fopen_name; // the name the open file was created with
+    QString Fopen_name;                               // the name the open file was created with
+    std::optional<platform::file_identity> Fown_file; // the file created under the built name
+    TRetryClock Fretry_clock;
+    std::optional<std::chrono::steady_clock::time_point> Fnext_open; // after a failed open
+    bool Fcrash_listed = false; // registered in the root's crash list
+    bool Fcut_short = false;    // the last write did not fit; reported once
     ILogEventPtr Flast_event;
     log_file_image Fimage;
     bool Flayout_changed = true;

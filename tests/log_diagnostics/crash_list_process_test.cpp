@@ -39,16 +39,26 @@ void start_child(QProcess& process, const QStringList& arguments) {
     process.start();
 }
 
+// Each process has a runtime folder of its own: the list's lock is beside the list, so they
+// still take the same one.
 TEST(CrashListProcesses, FourProcessesRegisteringAtOnceLoseAndDuplicateNothing) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
     constexpr int processes = 4;
     constexpr int crash_logs = 200;
     QElapsedTimer timer;
     timer.start();
     std::vector<std::unique_ptr<QProcess>> children;
     for (int i = 0; i < processes; ++i) {
+        const QString own_runtime = runtime.filePath(QString::number(i));
+        ASSERT_TRUE(QDir().mkpath(own_runtime));
+        QFile::setPermissions(own_runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", own_runtime);
         children.push_back(std::make_unique<QProcess>());
+        children.back()->setProcessEnvironment(environment);
         start_child(*children.back(), {"churn", folder.path(), QString::number(crash_logs)});
     }
     for (auto& child : children) {

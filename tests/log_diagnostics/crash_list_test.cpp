@@ -141,6 +141,20 @@ TEST_F(CrashList, FolderThatCannotBeCreatedMovesTheListToPublicDocuments) {
     qputenv("XDG_CONFIG_HOME", saved_config);
 }
 
+// The folder is there but the list file cannot be opened (here a folder has its name): the
+// list does not move, nothing is listed, nothing is deleted.
+TEST_F(CrashList, ListFileThatCannotBeOpenedStaysWhereItIs) {
+    ASSERT_TRUE(QDir().mkpath(list_file()));
+    const QString where = list_file();
+    const ILogStoragePtr log = crash_log("a.log");
+    EXPECT_FALSE(root->register_crash(log));
+    EXPECT_EQ(root->location(), KF_ABSOLUTE);
+    EXPECT_EQ(list_file(), where);
+    EXPECT_EQ(root->crash_list().count(), 0);
+    EXPECT_FALSE(root->unregister_crash(log));
+    EXPECT_TRUE(QFile::exists(log->fq_filename()));
+}
+
 TEST_F(CrashList, UnreachableFileChangesNothing) {
     root->set_location(KF_ABSOLUTE);
     root->set_path(QStringLiteral("/proc/no_such_place"));

@@ -36,7 +36,7 @@ std::shared_ptr<TLogRoot> root_in(const QString& folder) {
 // How often `line` is in the crash-list file, read under the crash list's lock.
 qsizetype count_in_file(const TLogRoot& root, const QString& line) {
     platform::file_lock lock(
-        QFile::encodeName(crash_list_lock_path(root.crashlist_name())).toStdString());
+        QFile::encodeName(crash_list_lock_path(root.fq_filename())).toStdString());
     if (!lock.lock())
         return -1;
     QFile file(root.fq_filename());

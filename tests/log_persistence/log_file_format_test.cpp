@@ -173,5 +173,33 @@ TEST(LogFileHeader, ThisProgramIsNamedWithItsVersion) {
     EXPECT_EQ(module.app_version, "3.0.0.0");
 }
 
+// Where a write cut short may end so that the file still reads back: after the header block and
+// whole entries only (a continuation line belongs to the entry above it).
+TEST(LogFileCut, KeepsTheHeaderAndWholeEntriesOnly) {
+    const std::string header = ":std_log='x'\r\n:status=started\r\n\r\n";
+    const std::string file = header + "12:00  Info    first line\r\n"
+                                      "               second line\r\n"
+                                      "12:01  Error   next\r\n";
+    const std::size_t first_end = file.find("12:01");
+    const struct {
+        std::size_t limit;
+        std::size_t kept;
+    } cases[] = {
+        {0, 0},
+        {header.size() - 1, 0},             // not even the header
+        {header.size(), header.size()},     // the header alone
+        {header.size() + 5, header.size()}, // inside the first entry
+        {first_end - 2, header.size()},     // its continuation line without CR LF
+        {first_end, first_end},             // the first entry with its continuation
+        {file.size() - 1, first_end},       // the last entry without its LF
+        {file.size(), file.size()},         // everything
+        {file.size() + 10, file.size()},    // more than there is
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(whole_entries_length(file, header.size(), c.limit), c.kept) << c.limit;
+    // A line end followed by a continuation line is no entry's end.
+    EXPECT_EQ(whole_entries_length(file, header.size(), file.find("second") - 8), header.size());
+}
+
 } // namespace
 } // namespace zel

@@ -1,4 +1,6 @@
 #include "log/core/log_extensions.h"
+#include "log/core/log_unit.h"
+#include "log/diagnostics/log_diagnostics.h"
 #include "log/persistence/log_storage.h"
 #include "tests/log_persistence/persistence_fixture.h"
 #include "tests/log_persistence/storage_oracle.h"
@@ -6,7 +8,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 
+#include <chrono>
 #include <random>
 
 namespace zel {
@@ -15,15 +19,6 @@ namespace {
 using namespace testing;
 
 const TDateTime noon = at(2024, 1, 31, 12, 34, 56, 789);
-
-// Whether this process holds `path` open (its descriptors are links in /proc/self/fd).
-bool held_open(const QString& path) {
-    const QString wanted = QFileInfo(path).canonicalFilePath();
-    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
-        if (fd.symLinkTarget() == wanted)
-            return true;
-    return false;
-}
 
 // Replaces the file's content behind the storage's back (same file, so a write shows).
 void scribble(const QString& path) {
@@ -235,15 +230,105 @@ TEST_F(Storage, AFolderThatCannotBeMadeFallsBackToThePublicDocuments) {
     EXPECT_TRUE(file_bytes(named->fq_filename()).contains("somewhere public"));
 }
 
-TEST_F(Storage, AFileThatCannotBeCreatedIsTriedAgainAtTheNextWrite) {
-    ASSERT_TRUE(QDir().mkpath(path("log.txt"))); // a folder where the file should be
+// A file that cannot be created costs one attempt a second, not one per event; a crash log is
+// listed only once its file exists.
+TEST_F(Storage, AFileThatCannotBeCreatedIsTriedAgainAtMostOnceASecond) {
+    for (const bool crash : {false, true}) {
+        SCOPED_TRACE(crash ? "crash log" : "log");
+        root->clear_all();
+        std::vector<bool> syncs; // adding or not, per crash-list call
+        TLogDiagnosticsHooks hooks;
+        hooks.sync = [&](TLogRoot&, const ILogStoragePtr&, bool adding) {
+            syncs.push_back(adding);
+            return true;
+        };
+        set_log_diagnostics_hooks(std::move(hooks));
+        auto now = std::chrono::steady_clock::time_point() + std::chrono::hours(1);
+        storage = std::make_shared<TLogStorage>();
+        if (crash)
+            storage->preset_crashlog("crash");
+        storage->set_fq_filename(path("log.txt"));
+        storage->set_flush_on(Tlog_kinds::all());
+        storage->set_retry_clock([&] { return now; });
+        ASSERT_TRUE(QDir().mkpath(path("log.txt"))); // a folder where the file should be
+        root->register_storage(storage);
+
+        root->add(LK_INFO, "lost");
+        root->add(LK_INFO, "lost again");
+        EXPECT_FALSE(storage->write_event(nullptr));
+        ASSERT_TRUE(QDir().rmdir(path("log.txt")));
+        now += std::chrono::milliseconds(999);
+        root->add(LK_INFO, "within the second");
+        EXPECT_FALSE(QFileInfo::exists(path("log.txt")));
+        EXPECT_EQ(syncs, std::vector<bool>{});
+
+        now += std::chrono::milliseconds(1);
+        root->add(LK_INFO, "found");
+        EXPECT_EQ(file(), expected());
+        EXPECT_TRUE(file().contains("lost again"));
+        EXPECT_EQ(syncs, crash ? std::vector<bool>{true} : std::vector<bool>{});
+        root->stop();
+        EXPECT_EQ(syncs, crash ? (std::vector<bool>{true, false}) : std::vector<bool>{});
+        QFile::remove(path("log.txt"));
+    }
+}
+
+// Storages created in the same millisecond each get a file of their own.
+TEST_F(Storage, StoragesNamedInTheSameMillisecondWriteFilesOfTheirOwn) {
+    root->set_location(KF_ABSOLUTE);
+    root->set_path(path("logs"));
+    constexpr int count = 30;
+    std::vector<std::shared_ptr<TLogStorage>> storages;
+    std::vector<ILogGroupPtr> groups;
+    for (int i = 0; i < count; ++i) {
+        groups.emplace_back();
+        root->add_seeded_group(groups.back(), GK_NONE);
+        storages.push_back(std::make_shared<TLogStorage>());
+        storages.back()->set_flush_on(Tlog_kinds::all());
+        groups.back()->register_storage(storages.back());
+        storages.back()->fq_filename(); // the stamp, nearly at once for all of them
+    }
+    for (int i = 0; i < count; ++i)
+        groups[static_cast<std::size_t>(i)]->add(LK_INFO, QStringLiteral("storage %1").arg(i));
+    QSet<QString> names;
+    for (int i = 0; i < count; ++i) {
+        const QString name = storages[static_cast<std::size_t>(i)]->fq_filename();
+        names.insert(name);
+        EXPECT_TRUE(
+            QRegularExpression(R"(/log_file\.\d{8}\.\d{6}\.\d{3}\.log$)").match(name).hasMatch())
+            << name.toStdString(); // a later stamp keeps the form the reader takes apart
+        const QByteArray bytes = file_bytes(name);
+        EXPECT_TRUE(bytes.startsWith(":std_log='" + name.toUtf8() + "'\r\n"));
+        EXPECT_TRUE(bytes.contains(QStringLiteral("storage %1\r\n").arg(i).toUtf8()));
+    }
+    EXPECT_EQ(names.size(), count);
+    EXPECT_EQ(QDir(path("logs")).entryList(QDir::Files).size(), count);
+    release_log_tree(*root); // the sub-groups' storages too
+}
+
+// A fixed name held open by one storage is not written by another until the first lets go.
+TEST_F(Storage, AnOpenFileIsKeptFromOtherWritersButNotFromReaders) {
     root->register_storage(storage);
-    root->add(LK_INFO, "lost");
-    EXPECT_FALSE(storage->write_event(nullptr));
-    ASSERT_TRUE(QDir().rmdir(path("log.txt")));
-    root->add(LK_INFO, "found");
-    EXPECT_EQ(file(), expected());
-    EXPECT_TRUE(file().contains("lost"));
+    root->add(LK_INFO, "first writer");
+    const QByteArray first = file();
+
+    const std::shared_ptr<TLogRoot> other = TLogRoot::Create();
+    auto now = std::chrono::steady_clock::time_point();
+    const auto second = std::make_shared<TLogStorage>();
+    second->set_fq_filename(path("log.txt"));
+    second->set_flush_on(Tlog_kinds::all());
+    second->set_retry_clock([&] { return now; });
+    other->register_storage(second);
+    other->add(LK_INFO, "second writer");
+    EXPECT_FALSE(second->write_event(nullptr));
+    EXPECT_EQ(file(), first);
+
+    root->stop(); // closes the file
+    now += std::chrono::seconds(1);
+    EXPECT_TRUE(second->write_event(nullptr));
+    EXPECT_TRUE(file().contains("second writer"));
+    EXPECT_FALSE(file().contains("first writer"));
+    other->clear_all();
 }
 
 TEST_F(Storage, SettingsAreCopiedAndPresetAsTheOperationsSay) {
@@ -292,7 +377,7 @@ TEST_F(Storage, ACrashLogIsListedWhileOpenAndUnlistedWhenItsGroupStops) {
     TLogDiagnosticsHooks hooks;
     hooks.sync = [&](TLogRoot&, const ILogStoragePtr& src, bool adding) {
         calls.emplace_back(src, adding);
-        return false;
+        return true;
     };
     set_log_diagnostics_hooks(std::move(hooks));
     storage->preset_crashlog("crash");
@@ -308,6 +393,27 @@ TEST_F(Storage, ACrashLogIsListedWhileOpenAndUnlistedWhenItsGroupStops) {
     EXPECT_EQ(calls[1], std::make_pair(ILogStoragePtr(storage), false));
     EXPECT_FALSE(held_open(path("log.txt")));
     EXPECT_FALSE(storage->write_event(nullptr)); // a stopped crash log is not written
+}
+
+// A crash log whose storage goes away while listed (here: taken off its group before the stop)
+// leaves neither its line nor its file once the crash list lets go of it.
+TEST_F(Storage, ACrashLogDestroyedWhileListedUnlistsItself) {
+    install_log_diagnostics();
+    root->set_location(KF_ABSOLUTE);
+    root->set_path(path("logs"));
+    auto crash = std::make_shared<TLogStorage>();
+    crash->preset_crashlog("crash");
+    root->register_storage(crash);
+    root->add(LK_INFO, "listed");
+    const QString log_file = crash->fq_filename();
+    ASSERT_TRUE(QFileInfo::exists(log_file));
+    ASSERT_TRUE(file_bytes(root->fq_filename()).contains(log_file.toUtf8()));
+
+    root->clear_storages();
+    crash.reset(); // still held by the crash list
+    release_log_tree(*root);
+    EXPECT_FALSE(QFileInfo::exists(log_file));
+    EXPECT_FALSE(QFileInfo::exists(root->fq_filename()));
 }
 
 // Random changes to a tree with a storage: after each, the file is what formatting every

@@ -11,7 +11,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -55,6 +57,15 @@ inline ILogGroupPtr group_at(const ILogGroupPtr& parent, const QString& text, TD
     restored.set_when(when);
     restored.set_last_when(when);
     return group;
+}
+
+// Whether this process holds `path` open (its descriptors are links in /proc/self/fd).
+inline bool held_open(const QString& path) {
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
+        if (!wanted.isEmpty() && fd.symLinkTarget() == wanted)
+            return true;
+    return false;
 }
 
 inline QByteArray file_bytes(const QString& path) {

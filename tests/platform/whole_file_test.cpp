@@ -7,6 +7,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zel::platform {
 namespace {
@@ -24,9 +26,10 @@ TEST(WholeFile, EveryReplaceLeavesExactlyTheNewContent) {
     old.write("previous run's content");
     old.close();
 
-    whole_file file(path.toStdString());
-    ASSERT_TRUE(file.is_open());
-    EXPECT_EQ(contents_of(path), ""); // opening empties an existing file
+    whole_file file;
+    ASSERT_EQ(file.open(path.toStdString(), whole_file_open::open_always),
+              whole_file_status::opened);
+    EXPECT_EQ(contents_of(path), "previous run's content"); // kept until the first replace
 
     for (const char* text : {"a longer first content", "short", "", "grown again, longer"}) {
         ASSERT_TRUE(file.replace(text));
@@ -40,11 +43,16 @@ TEST(WholeFile, EveryReplaceLeavesExactlyTheNewContent) {
 
 TEST(WholeFile, AFileThatCannotBeCreatedStaysClosed) {
     QTemporaryDir dir;
-    whole_file file(dir.filePath("missing/folder/log.txt").toStdString());
+    whole_file file;
+    EXPECT_EQ(file.open(dir.filePath("missing/folder/log.txt").toStdString(),
+                        whole_file_open::open_always),
+              whole_file_status::failed);
     EXPECT_FALSE(file.is_open());
     EXPECT_FALSE(file.replace("text"));
 
-    whole_file moved(dir.filePath("log.txt").toStdString());
+    whole_file moved;
+    ASSERT_EQ(moved.open(dir.filePath("log.txt").toStdString(), whole_file_open::create_new),
+              whole_file_status::opened);
     file = std::move(moved);
     EXPECT_TRUE(file.is_open());
     EXPECT_FALSE(
@@ -58,7 +66,9 @@ TEST(WholeFile, AFileThatCannotBeCreatedStaysClosed) {
 TEST(WholeFile, AContentWrittenOnlyInPartIsCutOffByTheNextReplace) {
     QTemporaryDir dir;
     const QString path = dir.filePath("log.txt");
-    whole_file file(path.toStdString());
+    whole_file file;
+    ASSERT_EQ(file.open(path.toStdString(), whole_file_open::create_new),
+              whole_file_status::opened);
     ASSERT_TRUE(file.replace("0123456789"));
 
     rlimit saved{};
@@ -71,10 +81,44 @@ TEST(WholeFile, AContentWrittenOnlyInPartIsCutOffByTheNextReplace) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous_handler);
     EXPECT_FALSE(written);
+    EXPECT_EQ(file.written(), 15u);
     EXPECT_EQ(contents_of(path), "abcdefghijklmno");
 
     ASSERT_TRUE(file.replace("ABCDEFGHIJKL"));
     EXPECT_EQ(contents_of(path), "ABCDEFGHIJKL");
+}
+
+// One writer per file, in any process; readers are not kept out.
+TEST(WholeFile, OneWriterHoldsAFileInAnyProcess) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("log.txt").toStdString();
+    whole_file first;
+    ASSERT_EQ(first.open(path, whole_file_open::create_new), whole_file_status::opened);
+    ASSERT_TRUE(first.replace("first writer"));
+
+    whole_file second;
+    EXPECT_EQ(second.open(path, whole_file_open::create_new), whole_file_status::name_taken);
+    EXPECT_EQ(second.open(path, whole_file_open::open_always), whole_file_status::in_use);
+    EXPECT_EQ(second.open(path, whole_file_open::open_existing), whole_file_status::in_use);
+    EXPECT_EQ(second.open(dir.filePath("none.txt").toStdString(), whole_file_open::open_existing),
+              whole_file_status::missing);
+    EXPECT_FALSE(second.is_open());
+    const pid_t child = ::fork(); // another process is kept out too
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        whole_file other;
+        ::_exit(other.open(path, whole_file_open::open_always) == whole_file_status::in_use ? 0
+                                                                                            : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(contents_of(dir.filePath("log.txt")), "first writer");
+
+    const file_identity identity = first.identity();
+    first.close();
+    ASSERT_EQ(second.open(path, whole_file_open::open_existing), whole_file_status::opened);
+    EXPECT_EQ(second.identity(), identity);
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 namespace zel {
 
 bool write_report(const QString& report_path, const QString& comment) {
-    // Whatever lies at the path is replaced; without it, success is the file's existence.
+    // Whatever lies at the path is replaced.
     if (QFile::exists(report_path) && !QFile::remove(report_path))
         return false;
     const std::shared_ptr<TLogRoot> root = TLogRoot::Create();
@@ -30,7 +30,9 @@ bool write_report(const QString& report_path, const QString& comment) {
     add_report_events(root, comment);
     unregister_exception_root(root);
     root->stop(); // the footer and the final write, which closes the file
-    return QFile::exists(report_path);
+    // Asked once more, since the stop does not say: false when the report did not fit whole
+    // (a full disk leaves it cut after its last whole entry).
+    return storage->write_event(nullptr);
 }
 
 } // namespace zel
