@@ -120,8 +120,7 @@ protected:
         return wait_until([&] { return finishes >= count; });
     }
 
-    QString local_copy() const { return QDir(work.path()).filePath(client_item() + ".tmp"); }
-    QString client_item() const { return QStringLiteral("FTP_main_file"); }
+    QString local_copy() const { return client->LocalFilePath(); }
 
     QTemporaryDir work;
     QTemporaryDir source;
