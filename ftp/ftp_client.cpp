@@ -19,6 +19,9 @@ namespace zel {
 namespace {
 
 constexpr std::size_t block_size = 32768;
+// A server that drains as fast as blocks go out never makes the socket refuse one: after this
+// many bytes the loop lets other events run (the notifier fires again at once).
+constexpr std::int64_t bytes_per_turn = 2 << 20;
 constexpr int drain_limit_ms = 5000;
 constexpr int wait_slice_ms = 1000;
 // A reply line longer than this without its LF comes from a broken or hostile server.
@@ -797,7 +800,8 @@ void TFtpClient::data_writable() {
     // Blocks go out while the socket takes them, each announced by a progress event, so one
     // notification fills the socket's buffer instead of leaving it to drain between events.
     // Of a source still filling only what it holds is sent; its next change resumes.
-    while (sending_) {
+    const std::int64_t turn_end = sent_ + bytes_per_turn;
+    while (sending_ && sent_ < turn_end) {
         // Whole first: a copy that ends between the two reads then still counts its last bytes.
         const bool whole = !source_ || source_->complete();
         const std::int64_t available =
