@@ -37,8 +37,9 @@ TLocalCopy::Started TLocalCopy::start(const QString& from, const QString& to) {
 TLocalCopy::TLocalCopy(std::unique_ptr<platform::FileSnapshot> snapshot)
     : snapshot_(std::move(snapshot))
     , notifier_(snapshot_->ready_descriptor(), QSocketNotifier::Read) {
+    // Enabled even when the copy has already ended: its end left the descriptor readable, so
+    // the end is reported from the event loop like any other.
     QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { changed(); });
-    notifier_.setEnabled(!snapshot_->finished());
 }
 
 TLocalCopy::~TLocalCopy() {
