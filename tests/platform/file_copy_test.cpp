@@ -22,7 +22,7 @@ QByteArray read_all(const QString& path) {
 class Snapshot : public ::testing::Test {
 protected:
     QString write(const QString& name, const QByteArray& bytes) const {
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
