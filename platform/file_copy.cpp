@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/eventfd.h>
@@ -254,16 +256,55 @@ std::string cache_parent() {
     return {};
 }
 
+// The process id in the name tells a later process whose folder it was.
+std::string folder_in(const std::string& parent, const std::string& prefix, int& error) {
+    std::string folder =
+        unique_folder(parent + '/' + prefix + std::to_string(::getpid()) + "-XXXXXX", error);
+    if (folder.empty())
+        return folder;
+    try {
+        std::thread([parent, prefix] { remove_abandoned_folders(parent, prefix); }).detach();
+    } catch (const std::system_error&) {
+    }
+    return folder;
+}
+
 std::string make_private_folder(int& error) {
     const std::string cache = cache_parent();
     if (!cache.empty() && make_folder(cache) == 0 && make_folder(cache + "/zel") == 0) {
-        std::string folder = unique_folder(cache + "/zel/upload-XXXXXX", error);
+        std::string folder = folder_in(cache + "/zel", "upload-", error);
         if (!folder.empty())
             return folder;
     }
     const char* temp = std::getenv("TMPDIR");
-    const std::string parent = temp != nullptr && temp[0] == '/' ? temp : "/tmp";
-    return unique_folder(parent + "/zel-upload-XXXXXX", error);
+    return folder_in(temp != nullptr && temp[0] == '/' ? temp : "/tmp", "zel-upload-", error);
+}
+
+bool process_ended(const std::string& name, const std::string& prefix) {
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    const char* digits = name.c_str() + prefix.size();
+    char* end = nullptr;
+    errno = 0;
+    const long pid = std::strtol(digits, &end, 10);
+    if (end == digits || *end != '-' || errno != 0 || pid <= 0 || pid == ::getpid())
+        return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void remove_folder_with_files(int parent, const char* name) {
+    const unique_descriptor folder(
+        ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid())
+        return;
+    DIR* entries = ::fdopendir(::dup(folder.get()));
+    if (entries == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(entries))
+        if (entry->d_type != DT_DIR)
+            ::unlinkat(folder.get(), entry->d_name, 0);
+    ::closedir(entries);
+    ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 
 struct PrivateFolder {
@@ -279,6 +320,23 @@ struct PrivateFolder {
 };
 
 } // namespace
+
+void remove_abandoned_folders(const std::string& parent, const std::string& prefix) {
+    const unique_descriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid())
+        return;
+    DIR* entries = ::fdopendir(::dup(folder.get()));
+    if (entries == nullptr)
+        return;
+    std::vector<std::string> abandoned;
+    while (const dirent* entry = ::readdir(entries))
+        if ((entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
+            process_ended(entry->d_name, prefix))
+            abandoned.emplace_back(entry->d_name);
+    ::closedir(entries);
+    for (const std::string& name : abandoned)
+        remove_folder_with_files(folder.get(), name.c_str());
+}
 
 std::string process_private_folder(int& error) {
     static const PrivateFolder folder;

@@ -59,7 +59,12 @@ private:
 // temporary files, once; later calls give the same path. Under $XDG_CACHE_HOME (or ~/.cache) so
 // that a large copy does not fill a memory-backed /tmp; the system's temporary folder when that
 // cannot be made. Empty when neither can; `error` then holds the errno value. The folder is
-// removed at program end when it is empty.
+// removed at program end when it is empty; the folders that ended processes left (a crash) are
+// removed on a thread of their own when the first one is made.
 std::string process_private_folder(int& error);
+
+// Removes the folders of `parent` named `prefix` + process id + "-..." whose process has ended,
+// with the files in them. Links are never followed.
+void remove_abandoned_folders(const std::string& parent, const std::string& prefix);
 
 } // namespace zel::platform

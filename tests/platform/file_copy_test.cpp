@@ -2,8 +2,11 @@
 #include "tests/support/pattern_bytes.h"
 #include "tests/support/wait_until.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 
@@ -122,6 +125,42 @@ TEST(PrivateFolder, OneFolderOfTheOwnerAloneForTheWholeProcess) {
                                      QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
               QFile::Permissions{});
     EXPECT_EQ(process_private_folder(error), folder);
+}
+
+// Folders of ended processes (a crash) go with their files; the living keep theirs, and a link is
+// not followed.
+TEST(PrivateFolder, FoldersOfEndedProcessesAreRemoved) {
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(ended.waitForStarted());
+    const qint64 dead = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished());
+    const qint64 alive = QCoreApplication::applicationPid();
+
+    QTemporaryDir parent;
+    QTemporaryDir elsewhere;
+    const QDir root(parent.path());
+    auto folder_with_file = [&](const QString& name) {
+        EXPECT_TRUE(root.mkdir(name));
+        QFile file(root.filePath(name + QStringLiteral("/copy.tmp")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    folder_with_file(QStringLiteral("upload-%1-abc").arg(dead));
+    folder_with_file(QStringLiteral("upload-%1-def").arg(alive));
+    folder_with_file(QStringLiteral("upload-x-ghi"));
+    folder_with_file(QStringLiteral("other-%1-jkl").arg(dead));
+    QFile kept(QDir(elsewhere.path()).filePath(QStringLiteral("kept")));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(
+        QFile::link(elsewhere.path(), root.filePath(QStringLiteral("upload-%1-lnk").arg(dead))));
+
+    remove_abandoned_folders(parent.path().toStdString(), "upload-");
+    EXPECT_EQ(
+        root.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+        (QStringList{QStringLiteral("other-%1-jkl").arg(dead),
+                     QStringLiteral("upload-%1-def").arg(alive),
+                     QStringLiteral("upload-%1-lnk").arg(dead), QStringLiteral("upload-x-ghi")}));
+    EXPECT_TRUE(kept.exists());
 }
 
 } // namespace
