@@ -11,12 +11,17 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
+#include <utility>
 
 namespace zel {
 
 namespace {
 
 constexpr std::size_t block_size = 32768;
+// A server that drains as fast as blocks go out never makes the socket refuse one: after this
+// many bytes the loop lets other events run (the notifier fires again at once).
+constexpr std::int64_t bytes_per_turn = 2 << 20;
 constexpr int drain_limit_ms = 5000;
 constexpr int wait_slice_ms = 1000;
 // A reply line longer than this without its LF comes from a broken or hostile server.
@@ -64,6 +69,8 @@ TFtpClient::TFtpClient(QObject* parent)
     data_.on_readable = [this] { data_readable(); };
     drain_timer_.setSingleShot(true);
     drain_timer_.setInterval(drain_limit_ms);
+    idle_timer_.setSingleShot(true);
+    connect(&idle_timer_, &QTimer::timeout, this, [this] { idle_expired(); });
     connect(&lookup_notifier_, &QSocketNotifier::activated, this, [this] { lookup_ready(); });
     connect(&drain_timer_, &QTimer::timeout, this, [this] {
         data_.close();
@@ -169,6 +176,9 @@ void TFtpClient::start_request(TFtpRequest type, std::vector<Step> steps, bool q
     failed_code_ = 0;
     quit_on_failure_ = quit_on_failure;
     error_message_.clear();
+    touch();
+    if (timeout_ > 0)
+        idle_timer_.start(std::chrono::seconds(timeout_));
     run_step();
 }
 
@@ -205,6 +215,7 @@ void TFtpClient::end_request(int code) {
     if (failed_code_ != 0)
         code = failed_code_;
     state_ = ftpReady;
+    idle_timer_.stop();
     drop_data();
     steps_.clear();
     result_ = code;
@@ -295,13 +306,7 @@ void TFtpClient::QuitAsync() {
 
 void TFtpClient::AbortAsync() {
     state_ = ftpAbort;
-    cancel_lookup();
-    drop_data();
-    data_.abort();
-    control_.abort();
-    control_connecting_ = false;
-    input_.clear();
-    output_.clear();
+    drop_connections();
     steps_.clear();
     failed_code_ = 0;
     result_ = 0;
@@ -372,10 +377,60 @@ bool TFtpClient::Abort() {
     return wait_sync([this] { AbortAsync(); });
 }
 
+void TFtpClient::drop_connections() {
+    idle_timer_.stop();
+    cancel_lookup();
+    data_.abort();
+    drop_data();
+    control_.abort();
+    close_control();
+}
+
+void TFtpClient::touch() {
+    last_activity_ = std::chrono::steady_clock::now();
+}
+
+// The request that waited, as the log shows it (the password hidden).
+QString TFtpClient::awaited() const {
+    if (step_index_ >= steps_.size())
+        return QStringLiteral("the request");
+    const Step& step = steps_[step_index_];
+    if (step.verb == Verb::open)
+        return QStringLiteral("the connection to ") + host_name_;
+    if (sending_)
+        return QStringLiteral("the data transfer of ") + step.line;
+    return step.verb == Verb::pass ? QStringLiteral("PASS ****") : step.line;
+}
+
+// A silent server would otherwise keep an asynchronous request, and the chain behind it,
+// waiting for ever: after `Timeout` seconds without a sign of life the request ends failed.
+void TFtpClient::idle_expired() {
+    if (steps_.empty() || timeout_ <= 0 || sync_waiting_)
+        return;
+    const auto left =
+        last_activity_ + std::chrono::seconds(timeout_) - std::chrono::steady_clock::now();
+    if (left > std::chrono::steady_clock::duration::zero()) {
+        idle_timer_.start(std::chrono::ceil<std::chrono::milliseconds>(left));
+        return;
+    }
+    display(QStringLiteral("! Timeout: no answer within %1 s to %2").arg(timeout_).arg(awaited()));
+    if (steps_.empty())
+        return; // a display handler ended the request
+    drop_connections();
+    error_message_ = QStringLiteral("426 Timeout");
+    status_code_ = 426;
+    end_request(426);
+}
+
 bool TFtpClient::wait_sync(const std::function<void()>& start) {
     using clock = std::chrono::steady_clock;
     refused_ = false;
-    last_progress_ = clock::now();
+    touch();
+    struct SyncWaiting {
+        bool& flag;
+        bool before;
+        ~SyncWaiting() { flag = before; }
+    } sync_waiting{sync_waiting_, std::exchange(sync_waiting_, true)};
     try {
         start();
     } catch (const std::exception&) {
@@ -395,7 +450,7 @@ bool TFtpClient::wait_sync(const std::function<void()>& start) {
         }
         auto slice = std::chrono::milliseconds(wait_slice_ms);
         if (timeout_ > 0) {
-            const auto left = last_progress_ + limit - clock::now();
+            const auto left = last_activity_ + limit - clock::now();
             if (left <= clock::duration::zero())
                 break;
             slice = std::min(slice, std::chrono::ceil<std::chrono::milliseconds>(left));
@@ -547,6 +602,7 @@ void TFtpClient::handle_line(const QByteArray& raw) {
     while (end > 0 && static_cast<unsigned char>(raw[end - 1]) < 0x20)
         --end;
     const QString line = QString::fromLocal8Bit(raw.left(end));
+    touch();
     display(QStringLiteral("< ") + line);
     if (line.size() < 3 || !is_digit(line[0]) || !is_digit(line[1]) || !is_digit(line[2]))
         return;
@@ -655,10 +711,7 @@ void TFtpClient::pasv_reply(int code, const QString& line) {
         return;
     }
     state_ = ftpPasvReady;
-    local_file_.setFileName(local_file_name_);
-    if (!local_file_.open(QIODevice::ReadOnly)) {
-        note_failure(QStringLiteral("Unable to open local file ") + local_file_name_ +
-                     QStringLiteral(": ") + local_file_.errorString());
+    if (!open_local_file()) {
         end_request(426);
         return;
     }
@@ -681,8 +734,13 @@ void TFtpClient::pasv_reply(int code, const QString& line) {
                                     static_cast<std::uint32_t>(numbers[2]) << 8 |
                                     static_cast<std::uint32_t>(numbers[3]);
     // The data connection goes where the control connection goes: a reply that names another
-    // host could make this client connect anywhere.
+    // host could make this client connect anywhere. A control connection whose peer is gone
+    // has no address to go to (and 0.0.0.0 would reach this machine).
     const std::uint32_t peer = control_.socket().peer_address();
+    if (peer == 0) {
+        data_failed(QStringLiteral("the control connection's peer is unknown"));
+        return;
+    }
     if (announced != peer)
         display(QStringLiteral("! PASV address %1 ignored, data connection to %2")
                     .arg(address_text(announced), address_text(peer)));
@@ -695,6 +753,27 @@ void TFtpClient::pasv_reply(int code, const QString& line) {
     }
     data_connecting_ = true;
     data_.watch_write(true);
+}
+
+bool TFtpClient::open_local_file() {
+    if (source_) {
+        if (const QString failure = source_->failure(); !failure.isEmpty()) {
+            note_failure(QStringLiteral("Unable to open local file ") + local_file_name_ +
+                         QStringLiteral(": ") + failure);
+            return false;
+        }
+        source_->on_changed = [this] { source_changed(); };
+        send_descriptor_ = source_->descriptor();
+        return true;
+    }
+    local_file_.setFileName(local_file_name_);
+    if (!local_file_.open(QIODevice::ReadOnly)) {
+        note_failure(QStringLiteral("Unable to open local file ") + local_file_name_ +
+                     QStringLiteral(": ") + local_file_.errorString());
+        return false;
+    }
+    send_descriptor_ = local_file_.handle();
+    return true;
 }
 
 void TFtpClient::data_failed(const QString& reason) {
@@ -720,7 +799,20 @@ void TFtpClient::data_writable() {
     }
     // Blocks go out while the socket takes them, each announced by a progress event, so one
     // notification fills the socket's buffer instead of leaving it to drain between events.
-    while (sending_) {
+    // Of a source still filling only what it holds is sent; its next change resumes.
+    const std::int64_t turn_end = sent_ + bytes_per_turn;
+    while (sending_ && sent_ < turn_end) {
+        // Whole first: a copy that ends between the two reads then still counts its last bytes.
+        const bool whole = !source_ || source_->complete();
+        const std::int64_t available =
+            source_ ? source_->available() : std::numeric_limits<std::int64_t>::max();
+        if (!whole && sent_ >= available) {
+            if (!source_->failure().isEmpty())
+                local_failure();
+            else
+                data_.watch_write(false);
+            return;
+        }
         bool abort = false;
         if (const auto handler = OnProgress64)
             handler(*this, sent_, abort);
@@ -728,11 +820,17 @@ void TFtpClient::data_writable() {
             AbortAsync();
             return;
         }
-        last_progress_ = std::chrono::steady_clock::now();
+        touch();
         if (!sending_)
             return; // the handler ended the transfer
+        if (sent_ >= available) {
+            start_drain(); // the whole source is sent
+            return;
+        }
         std::int64_t offset = sent_;
-        const auto result = data_.socket().send_file(local_file_.handle(), offset, block_size);
+        const auto count =
+            static_cast<std::size_t>(std::min<std::int64_t>(block_size, available - sent_));
+        const auto result = data_.socket().send_file(send_descriptor_, offset, count);
         if (result.would_block)
             return;
         if (result.error != 0) {
@@ -745,6 +843,24 @@ void TFtpClient::data_writable() {
         }
         sent_ = offset;
     }
+}
+
+void TFtpClient::source_changed() {
+    touch();
+    if (!sending_)
+        return;
+    if (!source_->failure().isEmpty())
+        local_failure();
+    else
+        data_.watch_write(true);
+}
+
+// The file to send will never be whole: the transfer is cut (the server keeps no file that
+// looks complete) and ends failed once the server has answered for it.
+void TFtpClient::local_failure() {
+    local_failure_ = source_->failure();
+    note_failure(QStringLiteral("426 Local file copy failed - ") + local_failure_);
+    sending_ended(ECANCELED);
 }
 
 // Everything is handed to the kernel: end the sending direction and wait (bounded) for the
@@ -788,7 +904,7 @@ void TFtpClient::stor_reply(int code, const QString& line) {
             stor_started_ = true;
             sending_ = true;
             sent_ = 0;
-            last_progress_ = std::chrono::steady_clock::now();
+            touch();
             data_.watch_write(true);
             return;
         }
@@ -825,6 +941,10 @@ void TFtpClient::drop_data() {
     data_.close();
     data_connecting_ = false;
     local_file_.close();
+    if (source_)
+        source_->on_changed = nullptr;
+    send_descriptor_ = -1;
+    local_failure_.clear();
     sent_ = 0;
     stor_started_ = false;
     sending_ = false;

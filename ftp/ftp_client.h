@@ -2,6 +2,7 @@
 
 #include "ftp/ftp_request.h"
 #include "ftp/socket_channel.h"
+#include "ftp/upload_source.h"
 
 #include <QFile>
 #include <QObject>
@@ -64,8 +65,13 @@ public:
     void SetBinary(bool value) { binary_ = value; }
     bool Passive() const { return passive_; }
     void SetPassive(bool value) { passive_ = value; }
+    // Limit in seconds of the silence a request waits through: for a synchronous request its
+    // whole wait, for an asynchronous one the time since the last reply line, progress event or
+    // change of the upload source. 0 or less waits without limit.
     int Timeout() const { return timeout_; }
     void SetTimeout(int seconds) { timeout_ = seconds; }
+    // What STOR sends instead of opening LocalFileName; null goes back to LocalFileName.
+    void SetLocalSource(std::shared_ptr<IUploadSource> source) { source_ = std::move(source); }
 
     bool Connected() const { return control_.is_open(); }
     std::int64_t SizeResult() const { return size_result_; }
@@ -140,6 +146,10 @@ private:
     void fail_step(int code);
     void end_request(int code);
     bool wait_sync(const std::function<void()>& start);
+    void touch();
+    void idle_expired();
+    QString awaited() const;
+    void drop_connections();
 
     void start_open();
     void lookup_ready();
@@ -162,7 +172,10 @@ private:
 
     void pasv_reply(int code, const QString& line);
     void data_failed(const QString& reason);
+    bool open_local_file();
     void data_writable();
+    void source_changed();
+    void local_failure();
     void data_readable();
     void start_drain();
     void sending_ended(int error);
@@ -204,6 +217,9 @@ private:
     SocketChannel data_;
     bool data_connecting_ = false;
     QFile local_file_;
+    std::shared_ptr<IUploadSource> source_;
+    int send_descriptor_ = -1;
+    QString local_failure_; // why the source will never be whole, once sending met it
     std::int64_t sent_ = 0;
     bool stor_started_ = false; // the preliminary STOR reply has arrived
     bool sending_ = false;
@@ -214,7 +230,11 @@ private:
 
     std::unique_ptr<platform::HostLookup> lookup_;
     QSocketNotifier lookup_notifier_{QSocketNotifier::Read};
-    std::chrono::steady_clock::time_point last_progress_;
+    // Moved by every reply line, progress event and source change: the idle deadline counts
+    // from here.
+    std::chrono::steady_clock::time_point last_activity_;
+    QTimer idle_timer_;
+    bool sync_waiting_ = false; // a synchronous wait keeps its own deadline
 };
 
 } // namespace zel

@@ -1,6 +1,7 @@
 #include "ftp/ftp_client_async.h"
 
 #include "log/core/log_procedures.h"
+#include "platform/error_text.h"
 #include "platform/file_copy.h"
 
 #include <QFile>
@@ -41,7 +42,11 @@ const TFptClientAsync::ChainStep TFptClientAsync::chain[] = {
      }},
     {ftpCwdAsync, nullptr, [](TFptClientAsync& c) { c.FFtpClient.TypeSetAsync(); }},
     {ftpTypeSetAsync, nullptr, [](TFptClientAsync& c) { c.FFtpClient.PutAsync(); }},
-    {ftpPutAsync, nullptr, [](TFptClientAsync& c) { c.CheckUploadedSize(); }},
+    {ftpPutAsync, nullptr,
+     [](TFptClientAsync& c) {
+         c.DeliverProgress();
+         c.CheckUploadedSize();
+     }},
     {ftpQuitAsync, nullptr,
      [](TFptClientAsync& c) {
          c.FFinished = true;
@@ -64,9 +69,18 @@ TFptClientAsync::TFptClientAsync(const ILogGroupPtr& aLogRoot, const QString& aI
     FFtpClient.OnDisplay = [this](TFtpClient& sender, QString& msg) { DoFtpDisplay(sender, msg); };
     FFtpClient.OnError = [this](TFtpClient& sender, QString& msg) { DoFtpError(sender, msg); };
     FFtpClient.SetHostDirName(QStringLiteral("/"));
+    FProgressNotice.setSingleShot(true);
+    FProgressNotice.setInterval(0);
+    QObject::connect(&FProgressNotice, &QTimer::timeout, [this] {
+        if (const auto handler = OnProgress)
+            handler(*this);
+    });
 }
 
-TFptClientAsync::~TFptClientAsync() = default;
+// The private folder is this process's own: nobody else would ever remove a copy left there.
+TFptClientAsync::~TFptClientAsync() {
+    DeleteLocalTmpFile();
+}
 
 void TFptClientAsync::log(Tlog_kind kind, const QString& text) const {
     if (FLogGroup)
@@ -130,16 +144,29 @@ bool TFptClientAsync::PutFile(const QString& aLocalFilePath, const QString& aHos
         log(LK_ERROR, QStringLiteral("host file name is empty"));
         return false;
     }
-    FLocalFilePath = FItemName + QStringLiteral(".tmp");
+    FProgressNotice.stop();
     DeleteLocalTmpFile();
     // The transfer reads this copy, never the user's file: the file may change or go while the
-    // upload runs.
-    if (platform::copy_file(QFile::encodeName(aLocalFilePath).toStdString(),
-                            QFile::encodeName(FLocalFilePath).toStdString()) != 0) {
+    // upload runs. It lives in a folder of this process alone, so that a program started in a
+    // read-only folder still sends and two senders never share a copy.
+    int folder_error = 0;
+    const QString folder =
+        QFile::decodeName(platform::process_private_folder(folder_error).c_str());
+    FLocalFilePath = folder + QStringLiteral("/") + FItemName + QStringLiteral(".tmp");
+    TLocalCopy::Started copy;
+    if (folder.isEmpty())
+        copy.error = QStringLiteral("no private folder for the copy: ") +
+                     QString::fromStdString(platform::error_description(folder_error));
+    else
+        copy = TLocalCopy::start(aLocalFilePath, FLocalFilePath);
+    if (!copy.copy) {
         log(LK_ERROR, QStringLiteral("unable to copy original file"));
+        log(LK_INFO, copy.error);
         return false;
     }
-    FLocalFileSize = QFileInfo(FLocalFilePath).size();
+    FLocalCopy = std::move(copy.copy);
+    FLocalCopy->on_finished = [this](const TLocalCopy& ended) { LocalCopyEnded(ended); };
+    FLocalFileSize = FLocalCopy->size();
     FHostFileName = aHostFileName;
     FHostBackupFileName = aHostBackupFileName;
     if (!aHostDirPath.isEmpty())
@@ -151,6 +178,7 @@ bool TFptClientAsync::PutFile(const QString& aLocalFilePath, const QString& aHos
         DoFtpProgress(sender, count, abort);
     };
     FFtpClient.SetLocalFileName(FLocalFilePath);
+    FFtpClient.SetLocalSource(FLocalCopy);
     FHostFileNameTmp = FHostFileName + QStringLiteral(".tmp");
     FFtpClient.SetHostFileName(FHostFileNameTmp);
     log(LK_INFO, QStringLiteral("starting to send file: %s"), {FHostFileName});
@@ -162,8 +190,29 @@ void TFptClientAsync::DoFtpProgress(TFtpClient&, std::int64_t Count, bool&) {
     if (Count <= 0 || FLocalFileSize <= 0)
         return;
     FProgress = static_cast<double>(Count * 100) / static_cast<double>(FLocalFileSize);
+    // A block goes out every 32 KiB: the owner hears of the latest figure once per loop turn.
+    if (OnProgress && !FProgressNotice.isActive())
+        FProgressNotice.start();
+}
+
+void TFptClientAsync::DeliverProgress() {
+    if (!FProgressNotice.isActive())
+        return;
+    FProgressNotice.stop();
     if (const auto handler = OnProgress)
         handler(*this);
+}
+
+// A copy that fails makes the transfer fail too (the engine sends only copied bytes), so the
+// size check cannot pass; the reason is told here.
+void TFptClientAsync::LocalCopyEnded(const TLocalCopy& copy) {
+    const QString failure = copy.failure();
+    if (failure.isEmpty()) {
+        log(LK_DEBUG, QStringLiteral("local copy done: %s"), {FLocalFilePath});
+        return;
+    }
+    log(LK_ERROR, QStringLiteral("unable to copy original file"));
+    log(LK_INFO, failure);
 }
 
 void TFptClientAsync::DoRequestDone(TFtpClient&, TFtpRequest RqType, std::uint16_t ErrCode) {
@@ -263,10 +312,18 @@ void TFptClientAsync::DeleteUploadedFile() {
         log(LK_ERROR, QStringLiteral("unable to delete uploaded file: %s"), {FHostFileNameTmp});
 }
 
+// The copy's own removal returns at once: a large file's blocks are freed off this thread.
 bool TFptClientAsync::DeleteLocalTmpFile() {
-    if (!QFile::exists(FLocalFilePath))
+    FFtpClient.SetLocalSource(nullptr);
+    const QFileInfo file(FLocalFilePath);
+    const bool existed = !FLocalFilePath.isEmpty() && (file.exists() || file.isSymLink());
+    if (FLocalCopy) {
+        FLocalCopy->remove();
+        FLocalCopy.reset();
+    }
+    if (!existed)
         return false;
-    if (!QFile::remove(FLocalFilePath)) {
+    if (QFileInfo(FLocalFilePath).exists() && !QFile::remove(FLocalFilePath)) {
         log(LK_ERROR, QStringLiteral("unable to delete tmp file: %s"), {FLocalFilePath});
         return false;
     }

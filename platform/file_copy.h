@@ -1,11 +1,70 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zel::platform {
 
-// Copies a file's bytes in the kernel, creating or replacing `to`. 0 on success, else the errno
-// value; a failed copy leaves no partial file under `to`.
-int copy_file(const std::string& from, const std::string& to);
+// A copy of a file taken at one moment, for an upload that must not read the user's file while
+// it is sent. Where the file system shares extents (FICLONE: Btrfs, XFS) the copy is made at
+// once; elsewhere the kernel copies it (copy_file_range) in large chunks on a thread of its own,
+// and `copied` tells how far it has come. The source is closed as soon as the copy ends.
+class FileSnapshot {
+public:
+    // What `start` could tell before any byte is copied; `error` is 0 when the copy runs.
+    struct Started {
+        std::unique_ptr<FileSnapshot> snapshot;
+        int error = 0;
+        const char* stage = ""; // "source", "target" or "space": what failed
+    };
+
+    // Opens `from` (a regular file), creates `to` as a new file of the owner only, refusing to
+    // follow a link at that path, and checks that the target's file system has room for the
+    // copy unless it could be cloned.
+    static Started start(const std::string& from, const std::string& to);
+
+    ~FileSnapshot();
+    FileSnapshot(const FileSnapshot&) = delete;
+    FileSnapshot& operator=(const FileSnapshot&) = delete;
+
+    // The copy, open for reading; valid until the snapshot is destroyed.
+    int descriptor() const;
+    // Size of the source when the copy started: the size the copy reaches.
+    std::int64_t size() const;
+    // Bytes of the copy that hold their final content.
+    std::int64_t copied() const;
+    // The copy has ended, well (`error` 0) or not.
+    bool finished() const;
+    // errno of a failed copy; ENODATA when the source got shorter while it was copied.
+    int error() const;
+    // Readable each time `copied` or `finished` changes; `acknowledge` reads it empty.
+    int ready_descriptor() const;
+    void acknowledge() const;
+    // The source is still open (the copy thread still reads it).
+    bool source_open() const;
+
+    // Removes the copy from its folder. Its blocks are freed when the last descriptor goes,
+    // which the copy's thread or a short-lived thread of its own does, never the caller.
+    void remove();
+
+private:
+    struct Shared;
+    explicit FileSnapshot(std::shared_ptr<Shared> shared);
+
+    std::shared_ptr<Shared> shared_;
+};
+
+// Makes a folder of this process alone (mode 0700, a name nobody else can take) for its
+// temporary files, once; later calls give the same path. Under $XDG_CACHE_HOME (or ~/.cache) so
+// that a large copy does not fill a memory-backed /tmp; the system's temporary folder when that
+// cannot be made. Empty when neither can; `error` then holds the errno value. The folder is
+// removed at program end when it is empty; the folders that ended processes left (a crash) are
+// removed on a thread of their own when the first one is made.
+std::string process_private_folder(int& error);
+
+// Removes the folders of `parent` named `prefix` + process id + "-..." whose process has ended,
+// with the files in them. Links are never followed.
+void remove_abandoned_folders(const std::string& parent, const std::string& prefix);
 
 } // namespace zel::platform

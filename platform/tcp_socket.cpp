@@ -66,11 +66,15 @@ void TcpSocket::shutdown_send() {
         ::shutdown(descriptor_, SHUT_WR);
 }
 
+void reset_on_close(int descriptor) {
+    const linger reset{1, 0};
+    ::setsockopt(descriptor, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
+
 void TcpSocket::abort() {
     if (descriptor_ < 0)
         return;
-    const linger reset{1, 0};
-    ::setsockopt(descriptor_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    reset_on_close(descriptor_);
     close();
 }
 

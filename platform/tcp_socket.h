@@ -13,6 +13,10 @@ struct IoResult {
     bool would_block = false;
 };
 
+// Makes the close of a connected socket a reset: unsent data is dropped and the peer sees
+// ECONNRESET instead of an orderly end.
+void reset_on_close(int descriptor);
+
 // A non-blocking IPv4 TCP client socket. Addresses are in host byte order.
 // The buffers keep the operating system's defaults so that TCP autotuning stays on.
 class TcpSocket {

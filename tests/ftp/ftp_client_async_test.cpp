@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -67,6 +68,17 @@ ILogGroupPtr ftp_group_of(const TFptClientAsync& client) {
     return nullptr;
 }
 
+// The process holds `path` open: a link in /proc/self/fd leads to it.
+bool held_open(const QString& path) {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo& entry :
+         descriptors.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (entry.symLinkTarget() == target)
+            return true;
+    return false;
+}
+
 QByteArray read_file(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -120,8 +132,7 @@ protected:
         return wait_until([&] { return finishes >= count; });
     }
 
-    QString local_copy() const { return QDir(work.path()).filePath(client_item() + ".tmp"); }
-    QString client_item() const { return QStringLiteral("FTP_main_file"); }
+    QString local_copy() const { return client->LocalFilePath(); }
 
     QTemporaryDir work;
     QTemporaryDir source;
@@ -165,6 +176,7 @@ TEST_F(RealServer, UploadIntoANewFolderGivesExactlyTheFileUnderItsFinalName) {
     EXPECT_EQ(remote_folder(folder), QStringList{QStringLiteral("report.bin")});
     EXPECT_EQ(read_file(remote(folder + QStringLiteral("/report.bin"))), bytes);
     EXPECT_FALSE(QFile::exists(local_copy()));
+    EXPECT_NE(QFileInfo(local_copy()).absolutePath(), work.path()); // not the current folder
     ASSERT_FALSE(progress.empty());
     EXPECT_DOUBLE_EQ(progress.back(), 100.0);
 
@@ -296,6 +308,111 @@ TEST_F(RealServer, RefusalsAtPutFileStartNothing) {
     EXPECT_FALSE(wait_until([&] { return finishes > 0; }, 200));
 }
 
+// ---- senders in processes of their own ------------------------------------------------------
+
+// Runs the upload helper in `folder`, its private folders under a cache folder of the test's.
+class HelperProcess {
+public:
+    HelperProcess(const QString& folder, const QString& cache, const QStringList& arguments,
+                  const QString& shell_prefix = {}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(folder);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        QStringList command{QStringLiteral(ZEL_UPLOAD_HELPER)};
+        command << arguments;
+        if (shell_prefix.isEmpty()) {
+            process.start(command.takeFirst(), command);
+        } else {
+            for (QString& word : command)
+                word = QLatin1Char('\'') + word + QLatin1Char('\'');
+            process.start(QStringLiteral("/bin/bash"),
+                          {QStringLiteral("-c"),
+                           shell_prefix + QStringLiteral("; exec ") + command.join(' ')});
+        }
+    }
+
+    // The helper's output once it has ended (empty when it did not within the limit).
+    QString output() {
+        if (!process.waitForFinished(90000))
+            return {};
+        return QString::fromUtf8(process.readAll());
+    }
+
+    QProcess process;
+};
+
+class Processes : public RealServer {
+protected:
+    QStringList arguments(const QString& local, const QString& remote_name) const {
+        return {QString::number(server->port()), local, remote_name};
+    }
+    // Nothing is left in the senders' cache folder: copies and private folders are gone.
+    void expect_cache_clean() const {
+        const QDir zel(QDir(cache.path()).filePath(QStringLiteral("zel")));
+        EXPECT_TRUE(zel.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+            << zel.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' ').toStdString();
+    }
+
+    QTemporaryDir cache;
+};
+
+TEST_F(Processes, TwoSendersOfTheSameItemStartedInOneFolderUploadAtOnce) {
+    const QByteArray first = pattern_bytes(24 * 1024 * 1024);
+    const QByteArray second = pattern_bytes(24 * 1024 * 1024 + 333).mid(333);
+    HelperProcess a(work.path(), cache.path(),
+                    arguments(local_file(first, QStringLiteral("a.bin")), QStringLiteral("a.bin")));
+    HelperProcess b(
+        work.path(), cache.path(),
+        arguments(local_file(second, QStringLiteral("b.bin")), QStringLiteral("b.bin")));
+    for (HelperProcess* helper : {&a, &b}) {
+        const QString output = helper->output();
+        EXPECT_TRUE(output.contains(QStringLiteral("finished=1 completed=1")))
+            << output.toStdString();
+    }
+    EXPECT_EQ(read_file(remote(QStringLiteral("a.bin"))), first);
+    EXPECT_EQ(read_file(remote(QStringLiteral("b.bin"))), second);
+    EXPECT_TRUE(QDir(work.path()).entryList(QDir::Files).isEmpty()); // nothing in their folder
+    expect_cache_clean();
+}
+
+TEST_F(Processes, ASenderStartedInAReadOnlyFolderUploads) {
+    QTemporaryDir locked;
+    ASSERT_TRUE(QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner));
+    // Permissions do not bind a privileged user; /proc is read-only for everyone.
+    QString folder = locked.path();
+    if (QFile probe(QDir(folder).filePath(QStringLiteral("probe")));
+        probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        folder = QStringLiteral("/proc");
+    }
+    const QByteArray bytes = pattern_bytes(3 * 1024 * 1024);
+    HelperProcess helper(folder, cache.path(),
+                         arguments(local_file(bytes), QStringLiteral("read-only.bin")));
+    const QString output = helper.output();
+    EXPECT_TRUE(output.contains(QStringLiteral("finished=1 completed=1"))) << output.toStdString();
+    EXPECT_EQ(read_file(remote(QStringLiteral("read-only.bin"))), bytes);
+    QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    expect_cache_clean();
+}
+
+// The copy stops at a file-size limit of 4 MiB (SIGXFSZ ignored, so the write fails with EFBIG).
+TEST_F(Processes, ACopyFailingHalfWayEndsTheUploadWithoutTheFileUnderItsName) {
+    const QString name = QStringLiteral("half.bin");
+    HelperProcess helper(work.path(), cache.path(),
+                         arguments(local_file(pattern_bytes(16 * 1024 * 1024)), name),
+                         QStringLiteral("trap '' XFSZ; ulimit -f 4096"));
+    const QString output = helper.output();
+    EXPECT_TRUE(output.contains(QStringLiteral("finished=1 completed=0"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("Error: unable to copy original file")));
+    EXPECT_TRUE(output.contains(QStringLiteral("File too large")));
+    EXPECT_FALSE(output.contains(QStringLiteral("file size on the server OK")));
+    EXPECT_FALSE(QFile::exists(remote(name)));
+    EXPECT_FALSE(QFile::exists(remote(name + QStringLiteral(".tmp"))));
+    expect_cache_clean();
+}
+
 // ---- against the scripted server ------------------------------------------------------------
 
 struct Scenario {
@@ -347,7 +464,9 @@ TEST_P(Scripted, ScenarioEndsAsExpected) {
         stored << QString::fromUtf8(path);
     stored.sort();
     EXPECT_EQ(stored, s.remote_files);
-    EXPECT_FALSE(server.commands.contains("DELE precious"));
+    // A name that smuggled in a command would send it with the temporary suffix.
+    for (const QByteArray& command : server.commands)
+        EXPECT_FALSE(command.contains("precious")) << command.toStdString();
 }
 
 Line info_line(const char* text) {
@@ -363,6 +482,22 @@ void plain(ScriptedFtpServer&) {}
 
 std::function<void(ScriptedFtpServer&)> replying(QByteArray verb, QByteArray reply) {
     return [verb, reply](ScriptedFtpServer& s) { s.replies[verb] = reply; };
+}
+
+// The user's file is read only while it is copied: it is closed while the transfer still waits.
+TEST_F(Scripted, TheUserFileIsClosedWhenItsCopyEndsBeforeTheTransferDoes) {
+    server.replies["STOR"] = ""; // the transfer never starts
+    make_client(server.port()).SetTimeout(5);
+    const QString user_file = local_file(pattern_bytes(32 * 1024 * 1024));
+    ASSERT_TRUE(client->PutFile(user_file, QStringLiteral("f.bin"), {}, QStringLiteral("/")));
+    EXPECT_TRUE(held_open(user_file)); // the copy has just begun
+    ASSERT_TRUE(wait_until([&] { return !held_open(user_file); }));
+    EXPECT_TRUE(wait_until([&] { return server.commands.contains("STOR f.bin.tmp"); }));
+    EXPECT_FALSE(holds_prefix(ftp_group_of(*client), LK_INFO, QStringLiteral("! Timeout")));
+    EXPECT_FALSE(client->Finished());
+    EXPECT_TRUE(held_open(local_copy()));
+    EXPECT_TRUE(
+        holds(client->LogGroup(), {LK_DEBUG, QStringLiteral("local copy done: ") + local_copy()}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -431,6 +566,29 @@ INSTANTIATE_TEST_SUITE_P(
                  .client_lines = {warning_line("unable to get distant file size: 426 Timeout"),
                                   warning_line("FTP client is disconnected")},
                  .remote_files = {QStringLiteral("f.bin.tmp")}},
+        Scenario{.name = "SilentAfterTheGreeting",
+                 .script = replying("USER", ""),
+                 .finishes = false,
+                 .local_copy_kept = true,
+                 .ftp_lines = {info_line("! Timeout: no answer within 1 s to USER zelsupport"),
+                               warning_line("FTP error code: 426"),
+                               error_line("FTP component not connected")}},
+        Scenario{.name = "SilentAfterPasv",
+                 .script = replying("PASV", ""),
+                 .finishes = false,
+                 .local_copy_kept = true,
+                 .client_lines = {warning_line("FTP client is disconnected")},
+                 .ftp_lines = {info_line("! Timeout: no answer within 1 s to PASV"),
+                               warning_line("FTP error code: 426")}},
+        Scenario{.name = "SilentDuringTheTransfer",
+                 .script = [](ScriptedFtpServer& s) { s.data_stalls = true; },
+                 .file_size = 64 * 1024 * 1024,
+                 .finishes = false,
+                 .local_copy_kept = true,
+                 .client_lines = {warning_line("FTP client is disconnected")},
+                 .ftp_lines = {info_line("! Timeout: no answer within 1 s to the data transfer of "
+                                         "STOR f.bin.tmp"),
+                               warning_line("FTP error code: 426")}},
         Scenario{.name = "ForeignPasvAddressIsNotFollowed",
                  .script = [](ScriptedFtpServer& s) { s.pasv_address = "192,0,2,1"; },
                  .completed = true,

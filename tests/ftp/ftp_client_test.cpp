@@ -205,9 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CwdNameWithNul", true,
                 [](TFtpClient& f) { f.SetHostDirName(QStringLiteral("a") + QChar(0) + 'b'); },
                 &TFtpClient::CwdAsync, "Invalid character in command argument"},
-        Refusal{"UserWithCr", false,
+        Refusal{"UserWithCr", true,
                 [](TFtpClient& f) { f.SetUserName(QStringLiteral("u\rPASS x")); },
-                &TFtpClient::UserAsync, "FTP component not connected"}),
+                &TFtpClient::UserAsync, "Invalid character in command argument"},
+        Refusal{"PassWithLf", true,
+                [](TFtpClient& f) { f.SetPassWord(QStringLiteral("pw\nDELE x")); },
+                &TFtpClient::PassAsync, "Invalid character in command argument"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(Engine, SynchronousRequestsRefuseUnsafeNamesAndDeleteWhileConnected) {
@@ -232,6 +235,7 @@ TEST_F(Engine, RefusalWithoutOnErrorThrowsAndSynchronousCallReturnsFalse) {
     EXPECT_THROW(ftp.UserAsync(), FtpError);
     try {
         ftp.PutAsync();
+        ADD_FAILURE() << "the refused PutAsync did not throw";
     } catch (const FtpError& error) {
         EXPECT_STREQ(error.what(), "STOR/APPE: not connected");
     }
@@ -364,6 +368,101 @@ TEST_F(Engine, RefusalWhileARequestRunsLeavesThatRequestToEnd) {
     EXPECT_EQ(server.files.value("f.bin"), "abc");
 }
 
+// A local file that fills as the test says, like a copy still under way.
+class GrowingSource : public IUploadSource {
+public:
+    GrowingSource(const QString& path, std::int64_t size)
+        : file_(path)
+        , size_(size) {
+        EXPECT_TRUE(file_.open(QIODevice::ReadOnly));
+    }
+    int descriptor() const override { return file_.handle(); }
+    std::int64_t available() const override { return available_; }
+    bool complete() const override { return available_ == size_; }
+    QString failure() const override { return failure_; }
+
+    void grow(std::int64_t to) {
+        available_ = to;
+        changed();
+    }
+    void fail(const QString& why) {
+        failure_ = why;
+        changed();
+    }
+
+private:
+    void changed() const {
+        if (on_changed)
+            on_changed();
+    }
+
+    QFile file_;
+    std::int64_t size_;
+    std::int64_t available_ = 0;
+    QString failure_;
+};
+
+class FillingSource : public Engine {
+protected:
+    void SetUp() override {
+        Engine::SetUp();
+        log_in();
+        source = std::make_shared<GrowingSource>(local_file(bytes), bytes.size());
+        ftp.SetLocalFileName(QStringLiteral("copy.tmp"));
+        ftp.SetHostFileName(QStringLiteral("f.bin"));
+        ftp.SetLocalSource(source);
+        // Nothing is handed over that the source does not hold yet.
+        ftp.OnProgress64 = [this](TFtpClient&, std::int64_t count, bool&) {
+            EXPECT_LE(count, source->available());
+            progress.push_back(count);
+        };
+    }
+
+    // The engine has sent all the source holds and waits for more.
+    bool caught_up(std::int64_t held) {
+        return wait_until([&] { return !progress.empty() && progress.back() == held - 32768; });
+    }
+
+    const QByteArray bytes = pattern_bytes(4 * 1024 * 1024);
+    std::shared_ptr<GrowingSource> source;
+};
+
+TEST_F(FillingSource, SendsOnlyTheBytesItHoldsAndEndsWhenTheyAreAll) {
+    const auto events = done.size();
+    ftp.PutAsync();
+    ASSERT_TRUE(wait_until([&] { return server.commands.contains("STOR f.bin"); }));
+    source->grow(1024 * 1024);
+    ASSERT_TRUE(caught_up(1024 * 1024));
+    EXPECT_EQ(done.size(), events); // still waiting for the rest
+    source->grow(bytes.size());
+    ASSERT_TRUE(wait_until([&] { return done.size() > events; }));
+    EXPECT_EQ(done.back(), std::make_pair(ftpPutAsync, std::uint16_t{0}));
+    EXPECT_EQ(server.files.value("f.bin"), bytes);
+    EXPECT_EQ(progress.back(), bytes.size());
+}
+
+TEST_F(FillingSource, AFailureCutsTheTransferAndEndsItWith426) {
+    const auto events = done.size();
+    ftp.PutAsync();
+    source->grow(1024 * 1024);
+    ASSERT_TRUE(caught_up(1024 * 1024));
+    source->fail(QStringLiteral("No space left on device"));
+    ASSERT_TRUE(wait_until([&] { return done.size() > events; }));
+    EXPECT_EQ(done.back(), std::make_pair(ftpPutAsync, std::uint16_t{426}));
+    EXPECT_EQ(ftp.ErrorMessage(),
+              QStringLiteral("426 Local file copy failed - No space left on device"));
+    EXPECT_LE(server.files.value("f.bin").size(), 1024 * 1024);
+    EXPECT_TRUE(ftp.Connected()); // the session goes on to the size check
+}
+
+TEST_F(FillingSource, AFailureBeforeTheTransferSendsNoStor) {
+    source->fail(QStringLiteral("Input/output error"));
+    EXPECT_EQ(run(&TFtpClient::PutAsync), 426);
+    EXPECT_EQ(ftp.ErrorMessage(),
+              QStringLiteral("Unable to open local file copy.tmp: Input/output error"));
+    EXPECT_FALSE(server.commands.contains("STOR f.bin"));
+}
+
 TEST_F(Engine, MissingLocalFileEndsPutWith426) {
     log_in();
     ftp.SetLocalFileName(folder.filePath(QStringLiteral("missing")));
@@ -455,6 +554,69 @@ TEST_F(Engine, SilentServerTimesOutWithoutRequestDone) {
     EXPECT_EQ(run(&TFtpClient::QuitAsync), 0);
     EXPECT_EQ(done.size(), events + 1);
     EXPECT_EQ(done.back().first, ftpQuitAsync);
+}
+
+// A server that takes the connection and then falls silent: the asynchronous request waiting on
+// it ends failed after Timeout seconds, with both connections dropped.
+struct Silence {
+    const char* name;
+    std::function<void(ScriptedFtpServer&)> script;
+    void (TFtpClient::*request)();
+    TFtpRequest type;
+    const char* shown;
+};
+
+void PrintTo(const Silence& silence, std::ostream* out) {
+    *out << silence.name;
+}
+
+class Silences : public Engine, public ::testing::WithParamInterface<Silence> {};
+
+TEST_P(Silences, EndTheWaitingRequestWithTheTimeOut) {
+    const Silence& c = GetParam();
+    c.script(server);
+    ftp.SetTimeout(1);
+    if (c.request != &TFtpClient::OpenAsync)
+        log_in();
+    ftp.SetHostDirName(QStringLiteral("/"));
+    ftp.SetLocalFileName(local_file(pattern_bytes(64 * 1024 * 1024)));
+    ftp.SetHostFileName(QStringLiteral("f.bin"));
+    EXPECT_EQ(run(c.request), 426);
+    EXPECT_EQ(done.back().first, c.type);
+    EXPECT_EQ(ftp.ErrorMessage(), QStringLiteral("426 Timeout"));
+    EXPECT_TRUE(shown.contains(QString::fromLatin1(c.shown))) << shown.join('\n').toStdString();
+    EXPECT_FALSE(ftp.Connected());
+    EXPECT_EQ(ftp.State(), ftpReady);
+    EXPECT_TRUE(refusals.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, Silences,
+    ::testing::Values(
+        Silence{"NoGreeting",
+                [](ScriptedFtpServer& s) {
+                    s.greeting.clear();
+                    s.greeting_unended = true;
+                },
+                &TFtpClient::OpenAsync, ftpOpenAsync,
+                "! Timeout: no answer within 1 s to the connection to 127.0.0.1"},
+        Silence{"NoReplyAfterTheGreeting", [](ScriptedFtpServer& s) { s.replies["CWD"] = ""; },
+                &TFtpClient::CwdAsync, ftpCwdAsync, "! Timeout: no answer within 1 s to CWD /"},
+        Silence{"NoReplyToPasv", [](ScriptedFtpServer& s) { s.replies["PASV"] = ""; },
+                &TFtpClient::PutAsync, ftpPutAsync, "! Timeout: no answer within 1 s to PASV"},
+        Silence{"DataNeverRead", [](ScriptedFtpServer& s) { s.data_stalls = true; },
+                &TFtpClient::PutAsync, ftpPutAsync,
+                "! Timeout: no answer within 1 s to the data transfer of STOR f.bin"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(Engine, PasvAfterTheControlPeerIsGoneFailsInsteadOfConnectingAnywhere) {
+    log_in();
+    server.reset_after = "PASV";
+    EXPECT_EQ(put("abc"), 550);
+    EXPECT_EQ(ftp.ErrorMessage(),
+              QStringLiteral("Unable to establish data connection - the control connection's "
+                             "peer is unknown"));
+    EXPECT_FALSE(server.commands.contains("STOR f.bin"));
 }
 
 TEST_F(Engine, AbortFromProgressDropsBothConnectionsWithoutRequestDone) {

@@ -1,5 +1,7 @@
 #include "tests/support/scripted_ftp_server.h"
 
+#include "platform/tcp_socket.h"
+
 #include <QTcpSocket>
 
 namespace zel::test {
@@ -60,7 +62,14 @@ void ScriptedFtpServer::serve_line(Session& session, const QByteArray& line) {
     const qsizetype blank = line.indexOf(' ');
     const QByteArray verb = (blank < 0 ? line : line.left(blank)).toUpper();
     const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);
-    auto reply = [&session](const QByteArray& text) { session.control->write(text + "\r\n"); };
+    auto reply = [this, &session, &verb](const QByteArray& text) {
+        session.control->write(text + "\r\n");
+        if (verb != reset_after)
+            return;
+        session.control->flush();
+        platform::reset_on_close(static_cast<int>(session.control->socketDescriptor()));
+        session.control->abort();
+    };
 
     if (verb == "PASV")
         open_passive(session);
@@ -138,6 +147,10 @@ void ScriptedFtpServer::open_passive(Session& session) {
         if (data == nullptr)
             return;
         raw->data = data;
+        if (data_stalls) {
+            data->setReadBufferSize(1); // the kernel's buffers fill, then the sender waits
+            return;
+        }
         connect(data, &QTcpSocket::readyRead, this, [this, raw, data] {
             if (raw->data != data)
                 return;

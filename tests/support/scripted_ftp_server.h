@@ -39,6 +39,10 @@ public:
     // Close the data connection with a reset once this many bytes have arrived (-1: never),
     // then answer 426.
     qint64 drop_data_after = -1;
+    // The data connection is accepted but never read: the client's sending stalls.
+    bool data_stalls = false;
+    // After replying to this verb the control connection is reset (the peer is gone at once).
+    QByteArray reset_after;
 
     // Every command line received, in order, on every connection.
     QList<QByteArray> commands;
