@@ -70,8 +70,8 @@ QString display_lines(QString text) {
 struct TLogTreeModel::TChildren {
     std::vector<TNodeId> ids;
     std::int32_t FColorIndex = 0; // the group's palette index
-    bool dirty = false;    // in Fdirty
-    bool unsorted = false; // a row's sort key changed
+    bool dirty = false;           // in Fdirty
+    bool unsorted = false;        // a row's sort key changed
 };
 
 // Kept to 32 bytes: a log holds many rows. What only groups need lives in their TChildren,
@@ -82,7 +82,6 @@ struct TLogTreeModel::TNode {
     TNodeId parent = 0;
     std::uint32_t pos = 0;
 };
-
 
 // Nodes in fixed blocks, so that a node's id and address stay while others come and go. Node 0
 // stands for the root; freed nodes are reused.

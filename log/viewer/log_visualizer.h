@@ -148,7 +148,7 @@ private:
     std::atomic<bool> Fwake_pending{false}; // one posted wake-up until the drain starts
     QTimer* Fdrain_timer = nullptr;
     std::chrono::steady_clock::time_point Flast_drain;
-    ILogGroupPtr Fsource;                   // the group whose OnAdded feeds the viewer
+    ILogGroupPtr Fsource; // the group whose OnAdded feeds the viewer
     TOnLogFileLoaded FOnLogFileLoaded;
     bool FLgvReady = false;
     std::unique_ptr<TSearchData> FSearchData;
