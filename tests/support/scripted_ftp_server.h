@@ -40,6 +40,9 @@ public:
     // then answer 426.
     qint64 drop_data_after = -1;
 
+    // Path ("name" or "folder/name") -> the size that SIZE reports for it instead of the true one.
+    QHash<QByteArray, qint64> reported_sizes;
+
     // Every command line received, in order, on every connection.
     QList<QByteArray> commands;
     // The stored files, by path ("name" in the root, "folder/name" in a folder).

@@ -1,0 +1,116 @@
+// The real main window sends a file: the file dialog and the user dialog are answered through
+// their widgets, the server is a real pyftpdlib or the scripted one.
+#include "app/gui/balloon_hint.h"
+#include "tests/app_gui/server_files.h"
+#include "tests/app_gui/window_driver.h"
+#include "tests/support/py_ftp_server.h"
+#include "tests/support/scripted_ftp_server.h"
+#include "tests/support/wait_until.h"
+
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace zel::test {
+namespace {
+
+constexpr int send_bound_ms = 60000;
+const QString email = QStringLiteral("jane.doe@example.com");
+const QString file_name = QStringLiteral("support data.bin");
+
+QString stored_email() {
+    return QSettings(QStringLiteral("ZEL"), QStringLiteral("ZelRep"))
+        .value(QStringLiteral("FtpEmailFolder"))
+        .toString();
+}
+
+bool has_leftover(const QHash<QString, QByteArray>& files) {
+    for (auto at = files.cbegin(); at != files.cend(); ++at)
+        if (at.key().endsWith(QStringLiteral(".tmp")) ||
+            at.key().endsWith(QStringLiteral(".SENDING")))
+            return true;
+    return false;
+}
+
+TEST(MainWindow, CaptionChangesAtFirstActivationAndTheHintShowsForFiveSeconds) {
+    PyFtpServer server;
+    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
+    SenderSession session(server.port());
+    ASSERT_TRUE(session.valid());
+    TFMain& window = session.window();
+    EXPECT_EQ(window.size(), QSize(511, 380));
+    ASSERT_TRUE(wait_until([&] { return window.windowTitle().startsWith(' '); }));
+    EXPECT_EQ(window.windowTitle(), " ZEL send support file 3.0.0.0");
+
+    const auto* hint = window.findChild<TBalloonHint*>(QStringLiteral("BalloonHint1"));
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->Text(), "Click on this button to select your file");
+    EXPECT_TRUE(wait_until([&] { return !hint->isVisible(); }, 2 * TFMain::hint_visible_ms));
+}
+
+class WindowSend : public ::testing::TestWithParam<bool> {};
+
+TEST_P(WindowSend, PutsFileReportAndOutcomeLogOnTheServer) {
+    const bool with_report = GetParam();
+    PyFtpServer server;
+    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
+    SenderSession session(server.port());
+    ASSERT_TRUE(session.valid());
+    QByteArray content;
+    const QString file = session.make_file(file_name, 300 * 1024 + 17, content);
+    ASSERT_FALSE(file.isEmpty());
+
+    ASSERT_TRUE(session.send(file, email, QStringLiteral("Mr \"Support\" Smith"), with_report));
+    ASSERT_TRUE(
+        wait_until([&] { return session.caption() == "transfer completed"; }, send_bound_ms))
+        << session.caption().toStdString();
+
+    const QHash<QString, QByteArray> files = files_below(server.root());
+    EXPECT_EQ(files.value(email + '/' + file_name), content);
+    EXPECT_EQ(files.contains(email + "/report.zelrep"), with_report);
+    EXPECT_FALSE(has_leftover(files)) << QStringList(files.keys()).join(", ").toStdString();
+    const QString outcome = history_name(email, QStringLiteral(".OK"));
+    ASSERT_TRUE(files.contains(outcome)) << QStringList(files.keys()).join(", ").toStdString();
+    const QStringList texts = logged_texts(files.value(outcome));
+    EXPECT_TRUE(texts.contains("Main file uploaded..."));
+    EXPECT_EQ(texts.contains("ZelRep uploaded"), with_report);
+    EXPECT_EQ(stored_email(), email);
+
+    const QString shot = with_report ? QStringLiteral("main_window_after_send.png")
+                                     : QStringLiteral("main_window_after_send_no_report.png");
+    EXPECT_FALSE(session.save_screenshot(shot).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Report, WindowSend, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& param_info) {
+                             return param_info.param ? "On" : "Off";
+                         });
+
+TEST(WindowSendScripted, AMisreportedSizeGivesTheErrorOutcomeAndNoFileUnderItsName) {
+    ScriptedFtpServer server;
+    SenderSession session(server.port());
+    ASSERT_TRUE(session.valid());
+    QByteArray content;
+    const QString file = session.make_file(file_name, 4000, content);
+    server.reported_sizes.insert((email + '/' + file_name + ".tmp").toUtf8(), 3999);
+
+    ASSERT_TRUE(session.send(file, email, QString(), true));
+    ASSERT_TRUE(
+        wait_until([&] { return session.caption() == "transfer completed"; }, send_bound_ms))
+        << session.caption().toStdString();
+
+    const QString outcome = history_name(email, QStringLiteral(".ERROR"));
+    ASSERT_TRUE(server.files.contains(outcome.toUtf8()))
+        << QStringList(server.files.keys().begin(), server.files.keys().end())
+               .join(", ")
+               .toStdString();
+    EXPECT_FALSE(server.files.contains(history_name(email, QStringLiteral(".OK")).toUtf8()));
+    EXPECT_FALSE(server.files.contains((email + '/' + file_name).toUtf8()));
+    EXPECT_FALSE(server.files.contains((email + '/' + file_name + ".tmp").toUtf8()));
+    EXPECT_FALSE(server.files.contains(history_name(email, QStringLiteral(".SENDING")).toUtf8()));
+    EXPECT_TRUE(logged_texts(server.files.value(outcome.toUtf8())).contains("ZelRep uploaded"));
+}
+
+} // namespace
+} // namespace zel::test

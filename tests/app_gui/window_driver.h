@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/gui/main_window.h"
+#include "app/gui/user_infos_dialog.h"
+#include "log/core/log_unit.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace zel::test {
+
+// Runs `answer` on the modal dialog of type TDialog as soon as it is the active modal widget,
+// from the event loop of its exec(); gives up after `timeout_ms`.
+class ModalAnswer {
+public:
+    ModalAnswer(std::function<bool(QWidget& modal)> answer, int timeout_ms = 20000);
+    bool answered() const { return answered_; }
+
+private:
+    QTimer poll_;
+    int remaining_ms_;
+    bool answered_ = false;
+};
+
+// The real program's window and user dialog, in a session of their own: a log unit, the
+// known folders and the deployment file below a temporary folder, the server given by port.
+class SenderSession {
+public:
+    explicit SenderSession(quint16 port);
+    ~SenderSession();
+    SenderSession(const SenderSession&) = delete;
+    SenderSession& operator=(const SenderSession&) = delete;
+
+    bool valid() const { return folder_.isValid(); }
+    TFMain& window() { return *window_; }
+    // A file of `size` pattern bytes below the session's folder.
+    QString make_file(const QString& name, qsizetype size, QByteArray& content) const;
+    // Clicks "Select file", picks `file` in the file dialog and answers the user dialog; true
+    // when both dialogs were answered.
+    bool send(const QString& file, const QString& email, const QString& contact, bool allow_report);
+    QString caption() const;
+    // Saves a grab of the window under the build folder; the path, or empty on failure.
+    QString save_screenshot(const QString& name);
+
+private:
+    QTemporaryDir folder_;
+    QByteArray saved_data_home_;
+    QByteArray saved_deployment_;
+    TLogUnit unit_;
+    std::unique_ptr<TFMain> window_;
+    std::unique_ptr<TFUserInfos> dialog_;
+};
+
+// Answers the user dialog: the address typed over what is shown, the contact typed, the report
+// box set, then a click on Ok.
+bool fill_user_infos(QWidget& dialog, const QString& email, const QString& contact,
+                     bool allow_report);
+
+} // namespace zel::test
