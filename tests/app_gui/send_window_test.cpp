@@ -1,12 +1,15 @@
 // The real main window sends a file: the file dialog and the user dialog are answered through
 // their widgets, the server is a real pyftpdlib or the scripted one.
 #include "app/gui/balloon_hint.h"
+#include "log/viewer/log_visualizer.h"
 #include "tests/app_gui/server_files.h"
 #include "tests/app_gui/window_driver.h"
 #include "tests/support/py_ftp_server.h"
 #include "tests/support/scripted_ftp_server.h"
 #include "tests/support/wait_until.h"
 
+#include <QFile>
+#include <QHeaderView>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -35,10 +38,12 @@ bool has_leftover(const QHash<QString, QByteArray>& files) {
 TEST(MainWindow, CaptionChangesAtFirstActivationAndTheHintShowsForFiveSeconds) {
     PyFtpServer server;
     ASSERT_TRUE(server.is_running()) << server.error().toStdString();
-    SenderSession session(server.port());
+    SenderSession session(server.port(), false);
     ASSERT_TRUE(session.valid());
     TFMain& window = session.window();
+    EXPECT_EQ(window.windowTitle(), "ZEL File Sender");
     EXPECT_EQ(window.size(), QSize(511, 380));
+    session.show();
     ASSERT_TRUE(wait_until([&] { return window.windowTitle().startsWith(' '); }));
     EXPECT_EQ(window.windowTitle(), " ZEL send support file 3.0.0.0");
 
@@ -47,6 +52,40 @@ TEST(MainWindow, CaptionChangesAtFirstActivationAndTheHintShowsForFiveSeconds) {
     EXPECT_TRUE(hint->isVisible());
     EXPECT_EQ(hint->Text(), "Click on this button to select your file");
     EXPECT_TRUE(wait_until([&] { return !hint->isVisible(); }, 2 * TFMain::hint_visible_ms));
+}
+
+TEST(MainWindow, TheLogPanelShowsAndWritesTheSessionLogWithItsStoredColumns) {
+    PyFtpServer server;
+    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
+    SenderSession session(server.port());
+    ASSERT_TRUE(session.valid());
+    TFMain& window = session.window();
+
+    const QString log_file = window.CurrentLogFile();
+    EXPECT_EQ(window.CurrentLogFile(), log_file);
+    const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + "/ZEL/ZEL Kettle/1/log/";
+    EXPECT_TRUE(log_file.startsWith(folder + "log_file")) << log_file.toStdString();
+    EXPECT_TRUE(log_file.endsWith(".log"));
+    QFile file(log_file);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList texts = logged_texts(file.readAll());
+    EXPECT_TRUE(texts.filter(" Log session start ").size() == 1) << texts.join('|').toStdString();
+    // Debug events are kept: the working folder's creation is one.
+    EXPECT_EQ(texts.filter("temporary folder created: ").size(), 1);
+
+    const auto* viewer = window.findChild<TZelLogVisualizer*>(QStringLiteral("ZelLogVisualizer1"));
+    ASSERT_NE(viewer, nullptr);
+    for (int column = 0; column < TZelLogVisualizer::column_count; ++column) {
+        const bool shown =
+            column == TZelLogVisualizer::colWhen || column == TZelLogVisualizer::colEvent;
+        EXPECT_EQ(viewer->isColumnHidden(column), !shown) << column;
+    }
+    EXPECT_EQ(viewer->columnWidth(TZelLogVisualizer::colWhen), 100);
+    EXPECT_EQ(viewer->header()->sortIndicatorSection(), TZelLogVisualizer::colWhen);
+    EXPECT_EQ(viewer->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(viewer->ColorMode(), lcmKind);
+    EXPECT_TRUE(wait_until([&] { return viewer->model()->rowCount() >= 3; }))
+        << viewer->model()->rowCount();
 }
 
 class WindowSend : public ::testing::TestWithParam<bool> {};

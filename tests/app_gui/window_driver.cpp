@@ -83,7 +83,7 @@ bool fill_user_infos(QWidget& dialog, const QString& email, const QString& conta
     return true;
 }
 
-SenderSession::SenderSession(quint16 port)
+SenderSession::SenderSession(quint16 port, bool show_window)
     : saved_data_home_(qgetenv("XDG_DATA_HOME"))
     , saved_deployment_(qgetenv("ZEL_DEPLOYMENT")) {
     if (!folder_.isValid())
@@ -100,6 +100,11 @@ SenderSession::SenderSession(quint16 port)
     window_ = std::make_unique<TFMain>();
     dialog_ = std::make_unique<TFUserInfos>(window_->Settings(), window_.get());
     window_->SetUserInfos(dialog_.get());
+    if (show_window)
+        show();
+}
+
+void SenderSession::show() {
     window_->show();
     window_->activateWindow();
 }

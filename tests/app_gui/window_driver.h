@@ -31,13 +31,15 @@ private:
 // known folders and the deployment file below a temporary folder, the server given by port.
 class SenderSession {
 public:
-    explicit SenderSession(quint16 port);
+    // The window is shown at once unless `show_window` is false (then show() shows it).
+    explicit SenderSession(quint16 port, bool show_window = true);
     ~SenderSession();
     SenderSession(const SenderSession&) = delete;
     SenderSession& operator=(const SenderSession&) = delete;
 
     bool valid() const { return folder_.isValid(); }
     TFMain& window() { return *window_; }
+    void show();
     // A file of `size` pattern bytes below the session's folder.
     QString make_file(const QString& name, qsizetype size, QByteArray& content) const;
     // Clicks "Select file", picks `file` in the file dialog and answers the user dialog; true
