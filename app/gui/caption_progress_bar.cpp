@@ -24,6 +24,7 @@ void TCaptionProgressBar::SetCaptionText(const QString& text) {
         return;
     FCaptionText = text;
     update();
+    Q_EMIT CaptionTextChanged(FCaptionText);
 }
 
 void TCaptionProgressBar::paintEvent(QPaintEvent* /*event*/) {

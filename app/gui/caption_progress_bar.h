@@ -18,6 +18,9 @@ public:
 
     QString text() const override { return FCaptionText; }
 
+Q_SIGNALS:
+    void CaptionTextChanged(const QString& text);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

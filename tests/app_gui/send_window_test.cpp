@@ -9,7 +9,9 @@
 #include "tests/support/wait_until.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -115,6 +117,10 @@ TEST_P(WindowSend, PutsFileReportAndOutcomeLogOnTheServer) {
     EXPECT_TRUE(texts.contains("Main file uploaded..."));
     EXPECT_EQ(texts.contains("ZelRep uploaded"), with_report);
     EXPECT_EQ(stored_email(), email);
+    const QStringList& captions = session.captions();
+    EXPECT_FALSE(captions.filter(QRegularExpression("^[0-9]{1,3}%$")).isEmpty())
+        << captions.join('|').toStdString();
+    EXPECT_TRUE(captions.contains("Main file uploaded..."));
 
     const QString shot = with_report ? QStringLiteral("main_window_after_send.png")
                                      : QStringLiteral("main_window_after_send_no_report.png");
@@ -124,6 +130,41 @@ TEST_P(WindowSend, PutsFileReportAndOutcomeLogOnTheServer) {
 INSTANTIATE_TEST_SUITE_P(Report, WindowSend, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& param_info) {
                              return param_info.param ? "On" : "Off";
+                         });
+
+// A cancelled file dialog, or a user dialog closed without Ok: nothing is sent or logged.
+class WindowCancel : public ::testing::TestWithParam<bool> {};
+
+TEST_P(WindowCancel, UploadsNothingAndLogsNothingOfTheSend) {
+    const bool cancel_file_dialog = GetParam();
+    PyFtpServer server;
+    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
+    SenderSession session(server.port());
+    ASSERT_TRUE(session.valid());
+    QByteArray content;
+    const QString file = session.make_file(file_name, 100, content);
+    const QStringList before = session_texts();
+
+    bool user_dialog_shown = false;
+    ASSERT_TRUE(session.click_select_file([&](QWidget& modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(&modal)) {
+            if (cancel_file_dialog)
+                dialog->reject();
+            return cancel_file_dialog || pick_file(*dialog, file);
+        }
+        user_dialog_shown = dynamic_cast<TFUserInfos*>(&modal) != nullptr;
+        modal.close(); // the close box
+        return user_dialog_shown;
+    }));
+    EXPECT_EQ(user_dialog_shown, !cancel_file_dialog);
+    EXPECT_EQ(session_texts(), before);
+    EXPECT_EQ(session.caption(), "");
+    EXPECT_TRUE(files_below(server.root()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialog, WindowCancel, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& param_info) {
+                             return param_info.param ? "FileDialog" : "UserDialog";
                          });
 
 TEST(WindowSendScripted, AMisreportedSizeGivesTheErrorOutcomeAndNoFileUnderItsName) {

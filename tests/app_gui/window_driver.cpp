@@ -52,6 +52,15 @@ void type_over(QLineEdit& edit, const QString& text) {
 
 } // namespace
 
+bool pick_file(QFileDialog& dialog, const QString& file) {
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (name == nullptr)
+        return false;
+    type_over(*name, file);
+    QTest::keyClick(name, Qt::Key_Return);
+    return true;
+}
+
 ModalAnswer::ModalAnswer(std::function<bool(QWidget& modal)> answer, int timeout_ms)
     : remaining_ms_(timeout_ms) {
     poll_.setInterval(poll_ms);
@@ -100,6 +109,9 @@ SenderSession::SenderSession(quint16 port, bool show_window)
     window_ = std::make_unique<TFMain>();
     dialog_ = std::make_unique<TFUserInfos>(window_->Settings(), window_.get());
     window_->SetUserInfos(dialog_.get());
+    if (auto* progress = window_->findChild<TCaptionProgressBar*>(QStringLiteral("Progress")))
+        QObject::connect(progress, &TCaptionProgressBar::CaptionTextChanged,
+                         [this](const QString& text) { captions_ << text; });
     if (show_window)
         show();
 }
@@ -129,26 +141,30 @@ QString SenderSession::make_file(const QString& name, qsizetype size, QByteArray
 
 bool SenderSession::send(const QString& file, const QString& email, const QString& contact,
                          bool allow_report) {
-    const ModalAnswer pick_file([&file](QWidget& modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(&modal);
-        if (dialog == nullptr)
-            return false;
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (name == nullptr)
-            return false;
-        type_over(*name, file);
-        QTest::keyClick(name, Qt::Key_Return);
-        return true;
+    bool user_infos_answered = false;
+    const bool file_answered = click_select_file([&](QWidget& modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(&modal))
+            return pick_file(*dialog, file);
+        user_infos_answered = dynamic_cast<TFUserInfos*>(&modal) != nullptr &&
+                              fill_user_infos(modal, email, contact, allow_report);
+        return user_infos_answered;
     });
-    const ModalAnswer user_infos([&](QWidget& modal) {
-        return dynamic_cast<TFUserInfos*>(&modal) != nullptr &&
-               fill_user_infos(modal, email, contact, allow_report);
+    return file_answered && user_infos_answered;
+}
+
+bool SenderSession::click_select_file(const std::function<bool(QWidget& modal)>& answer) {
+    bool file_answered = false;
+    const ModalAnswer answering([&](QWidget& modal) {
+        if (!answer(modal))
+            return false;
+        file_answered = file_answered || qobject_cast<QFileDialog*>(&modal) != nullptr;
+        return qobject_cast<QFileDialog*>(&modal) == nullptr; // then wait for the user dialog
     });
     auto* button = window_->findChild<QPushButton*>(QStringLiteral("BtnSelectFile"));
     if (button == nullptr)
         return false;
     QTest::mouseClick(button, Qt::LeftButton);
-    return pick_file.answered() && user_infos.answered();
+    return file_answered;
 }
 
 QString SenderSession::caption() const {

@@ -6,11 +6,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
+
+class QFileDialog;
 
 namespace zel::test {
 
@@ -45,7 +48,12 @@ public:
     // Clicks "Select file", picks `file` in the file dialog and answers the user dialog; true
     // when both dialogs were answered.
     bool send(const QString& file, const QString& email, const QString& contact, bool allow_report);
+    // Clicks "Select file" and hands each dialog that shows up to `answer` (a cancel, or a pick)
+    // until one that is not the file dialog was answered; true when the file dialog was.
+    bool click_select_file(const std::function<bool(QWidget& modal)>& answer);
     QString caption() const;
+    // Every caption the progress bar has shown, in order.
+    const QStringList& captions() const { return captions_; }
     // Saves a grab of the window under the build folder; the path, or empty on failure.
     QString save_screenshot(const QString& name);
 
@@ -56,7 +64,11 @@ private:
     TLogUnit unit_;
     std::unique_ptr<TFMain> window_;
     std::unique_ptr<TFUserInfos> dialog_;
+    QStringList captions_;
 };
+
+// Types `file` into the file dialog's name box and confirms it.
+bool pick_file(QFileDialog& dialog, const QString& file);
 
 // Answers the user dialog: the address typed over what is shown, the contact typed, the report
 // box set, then a click on Ok.
