@@ -2,7 +2,6 @@
 // folder of its own, where no zelrep lies.
 #include "tests/app_gui/server_files.h"
 #include "tests/app_gui/window_driver.h"
-#include "tests/support/py_ftp_server.h"
 #include "tests/support/wait_until.h"
 
 #include <QCoreApplication>
@@ -13,17 +12,15 @@
 namespace zel::test {
 namespace {
 
-TEST(WindowSendWithoutReportTool, WarnsStopsAndLeavesTheSendingLog) {
+class WindowSendWithoutReportTool : public PyServerWindowTest<> {};
+
+TEST_F(WindowSendWithoutReportTool, WarnsStopsAndLeavesTheSendingLog) {
     ASSERT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() + "/zelrep"));
-    PyFtpServer server;
-    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
-    SenderSession session(server.port());
-    ASSERT_TRUE(session.valid());
     QByteArray content;
-    const QString file = session.make_file(QStringLiteral("trace.txt"), 5000, content);
+    const QString file = session->make_file(QStringLiteral("trace.txt"), 5000, content);
     const QString email = QStringLiteral("no.tool@example.com");
 
-    ASSERT_TRUE(session.send(file, email, QString(), true));
+    ASSERT_TRUE(session->send(file, email, QString(), true));
     const QString warning =
         QStringLiteral("Cannot create ZelRep report as the EXE is not existing");
     ASSERT_TRUE(wait_until([&] { return session_texts().contains(warning); }, 60000));
@@ -36,7 +33,7 @@ TEST(WindowSendWithoutReportTool, WarnsStopsAndLeavesTheSendingLog) {
     EXPECT_FALSE(files.contains(history_name(email, QStringLiteral(".OK"))));
     EXPECT_FALSE(files.contains(history_name(email, QStringLiteral(".ERROR"))));
     EXPECT_FALSE(files.contains(email + "/report.zelrep"));
-    EXPECT_EQ(session.caption(), "Main file uploaded...");
+    EXPECT_EQ(session->caption(), "Main file uploaded...");
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "log/viewer/log_visualizer.h"
 #include "tests/app_gui/server_files.h"
 #include "tests/app_gui/window_driver.h"
-#include "tests/support/py_ftp_server.h"
 #include "tests/support/scripted_ftp_server.h"
 #include "tests/support/wait_until.h"
 
@@ -37,15 +36,19 @@ bool has_leftover(const QHash<QString, QByteArray>& files) {
     return false;
 }
 
-TEST(MainWindow, CaptionChangesAtFirstActivationAndTheHintShowsForFiveSeconds) {
-    PyFtpServer server;
-    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
-    SenderSession session(server.port(), false);
-    ASSERT_TRUE(session.valid());
-    TFMain& window = session.window();
+class MainWindow : public PyServerWindowTest<> {};
+
+// The window is shown by the test itself, so that its caption can be seen before.
+class MainWindowUnshown : public PyServerWindowTest<> {
+protected:
+    MainWindowUnshown() { show_at_start = false; }
+};
+
+TEST_F(MainWindowUnshown, CaptionChangesAtFirstActivationAndTheHintShowsForFiveSeconds) {
+    TFMain& window = session->window();
     EXPECT_EQ(window.windowTitle(), "ZEL File Sender");
     EXPECT_EQ(window.size(), QSize(511, 380));
-    session.show();
+    session->show();
     ASSERT_TRUE(wait_until([&] { return window.windowTitle().startsWith(' '); }));
     EXPECT_EQ(window.windowTitle(), " ZEL send support file 3.0.0.0");
 
@@ -56,12 +59,8 @@ TEST(MainWindow, CaptionChangesAtFirstActivationAndTheHintShowsForFiveSeconds) {
     EXPECT_TRUE(wait_until([&] { return !hint->isVisible(); }, 2 * TFMain::hint_visible_ms));
 }
 
-TEST(MainWindow, TheLogPanelShowsAndWritesTheSessionLogWithItsStoredColumns) {
-    PyFtpServer server;
-    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
-    SenderSession session(server.port());
-    ASSERT_TRUE(session.valid());
-    TFMain& window = session.window();
+TEST_F(MainWindow, TheLogPanelShowsAndWritesTheSessionLogWithItsStoredColumns) {
+    TFMain& window = session->window();
 
     const QString log_file = window.CurrentLogFile();
     EXPECT_EQ(window.CurrentLogFile(), log_file);
@@ -90,22 +89,18 @@ TEST(MainWindow, TheLogPanelShowsAndWritesTheSessionLogWithItsStoredColumns) {
         << viewer->model()->rowCount();
 }
 
-class WindowSend : public ::testing::TestWithParam<bool> {};
+class WindowSend : public PyServerWindowTest<::testing::TestWithParam<bool>> {};
 
 TEST_P(WindowSend, PutsFileReportAndOutcomeLogOnTheServer) {
     const bool with_report = GetParam();
-    PyFtpServer server;
-    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
-    SenderSession session(server.port());
-    ASSERT_TRUE(session.valid());
     QByteArray content;
-    const QString file = session.make_file(file_name, 300 * 1024 + 17, content);
+    const QString file = session->make_file(file_name, 300 * 1024 + 17, content);
     ASSERT_FALSE(file.isEmpty());
 
-    ASSERT_TRUE(session.send(file, email, QStringLiteral("Mr \"Support\" Smith"), with_report));
+    ASSERT_TRUE(session->send(file, email, QStringLiteral("Mr \"Support\" Smith"), with_report));
     ASSERT_TRUE(
-        wait_until([&] { return session.caption() == "transfer completed"; }, send_bound_ms))
-        << session.caption().toStdString();
+        wait_until([&] { return session->caption() == "transfer completed"; }, send_bound_ms))
+        << session->caption().toStdString();
 
     const QHash<QString, QByteArray> files = files_below(server.root());
     EXPECT_EQ(files.value(email + '/' + file_name), content);
@@ -117,14 +112,14 @@ TEST_P(WindowSend, PutsFileReportAndOutcomeLogOnTheServer) {
     EXPECT_TRUE(texts.contains("Main file uploaded..."));
     EXPECT_EQ(texts.contains("ZelRep uploaded"), with_report);
     EXPECT_EQ(stored_email(), email);
-    const QStringList& captions = session.captions();
+    const QStringList& captions = session->captions();
     EXPECT_FALSE(captions.filter(QRegularExpression("^[0-9]{1,3}%$")).isEmpty())
         << captions.join('|').toStdString();
     EXPECT_TRUE(captions.contains("Main file uploaded..."));
 
     const QString shot = with_report ? QStringLiteral("main_window_after_send.png")
                                      : QStringLiteral("main_window_after_send_no_report.png");
-    EXPECT_FALSE(session.save_screenshot(shot).isEmpty());
+    EXPECT_FALSE(session->save_screenshot(shot).isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Report, WindowSend, ::testing::Values(true, false),
@@ -133,20 +128,16 @@ INSTANTIATE_TEST_SUITE_P(Report, WindowSend, ::testing::Values(true, false),
                          });
 
 // A cancelled file dialog, or a user dialog closed without Ok: nothing is sent or logged.
-class WindowCancel : public ::testing::TestWithParam<bool> {};
+class WindowCancel : public PyServerWindowTest<::testing::TestWithParam<bool>> {};
 
 TEST_P(WindowCancel, UploadsNothingAndLogsNothingOfTheSend) {
     const bool cancel_file_dialog = GetParam();
-    PyFtpServer server;
-    ASSERT_TRUE(server.is_running()) << server.error().toStdString();
-    SenderSession session(server.port());
-    ASSERT_TRUE(session.valid());
     QByteArray content;
-    const QString file = session.make_file(file_name, 100, content);
+    const QString file = session->make_file(file_name, 100, content);
     const QStringList before = session_texts();
 
     bool user_dialog_shown = false;
-    ASSERT_TRUE(session.click_select_file([&](QWidget& modal) {
+    ASSERT_TRUE(session->click_select_file([&](QWidget& modal) {
         if (auto* dialog = qobject_cast<QFileDialog*>(&modal)) {
             if (cancel_file_dialog)
                 dialog->reject();
@@ -158,7 +149,7 @@ TEST_P(WindowCancel, UploadsNothingAndLogsNothingOfTheSend) {
     }));
     EXPECT_EQ(user_dialog_shown, !cancel_file_dialog);
     EXPECT_EQ(session_texts(), before);
-    EXPECT_EQ(session.caption(), "");
+    EXPECT_EQ(session->caption(), "");
     EXPECT_TRUE(files_below(server.root()).isEmpty());
 }
 

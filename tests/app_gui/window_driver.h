@@ -3,12 +3,15 @@
 #include "app/gui/main_window.h"
 #include "app/gui/user_infos_dialog.h"
 #include "log/core/log_unit.h"
+#include "tests/support/py_ftp_server.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -65,6 +68,22 @@ private:
     std::unique_ptr<TFMain> window_;
     std::unique_ptr<TFUserInfos> dialog_;
     QStringList captions_;
+};
+
+// A window session against a pyftpdlib server of its own, set up before the test's body.
+template <class TBase = ::testing::Test>
+class PyServerWindowTest : public TBase {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.is_running()) << server.error().toStdString();
+        session = std::make_unique<SenderSession>(server.port(), show_at_start);
+        ASSERT_TRUE(session->valid());
+    }
+    void TearDown() override { session.reset(); }
+
+    bool show_at_start = true;
+    PyFtpServer server;
+    std::unique_ptr<SenderSession> session;
 };
 
 // Types `file` into the file dialog's name box and confirms it.
