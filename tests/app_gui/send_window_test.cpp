@@ -107,7 +107,9 @@ TEST_P(WindowSend, PutsFileReportAndOutcomeLogOnTheServer) {
     EXPECT_EQ(files.contains(email + "/report.zelrep"), with_report);
     EXPECT_FALSE(has_leftover(files)) << QStringList(files.keys()).join(", ").toStdString();
     const QString outcome = history_name(email, QStringLiteral(".OK"));
-    ASSERT_TRUE(files.contains(outcome)) << QStringList(files.keys()).join(", ").toStdString();
+    ASSERT_TRUE(files.contains(outcome))
+        << QStringList(files.keys()).join(", ").toStdString() << "\n"
+        << session_texts().join("\n").toStdString();
     const QStringList texts = logged_texts(files.value(outcome));
     EXPECT_TRUE(texts.contains("Main file uploaded..."));
     EXPECT_EQ(texts.contains("ZelRep uploaded"), with_report);
