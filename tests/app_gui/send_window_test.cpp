@@ -121,6 +121,8 @@ TEST_P(WindowSend, PutsFileReportAndOutcomeLogOnTheServer) {
 
     const QString shot = with_report ? QStringLiteral("main_window_after_send.png")
                                      : QStringLiteral("main_window_after_send_no_report.png");
+    // The panel shows what the bar says, once the viewer's next refresh has run.
+    EXPECT_TRUE(wait_until([&] { return session->log_panel_shows("transfer completed"); }));
     EXPECT_FALSE(session->save_screenshot(shot).isEmpty());
 }
 

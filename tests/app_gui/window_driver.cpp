@@ -4,6 +4,7 @@
 #include "app/sender/deployment.h"
 #include "log/diagnostics/log_diagnostics.h"
 #include "log/persistence/log_persistence.h"
+#include "log/viewer/log_visualizer.h"
 #include "tests/support/pattern_bytes.h"
 #include "tests/support/py_ftp_server.h"
 
@@ -170,6 +171,18 @@ bool SenderSession::click_select_file(const std::function<bool(QWidget& modal)>&
 QString SenderSession::caption() const {
     const auto* progress = window_->findChild<TCaptionProgressBar*>(QStringLiteral("Progress"));
     return progress != nullptr ? progress->CaptionText() : QString();
+}
+
+bool SenderSession::log_panel_shows(const QString& text) const {
+    const auto* viewer =
+        window_->findChild<TZelLogVisualizer*>(QStringLiteral("ZelLogVisualizer1"));
+    if (viewer == nullptr || viewer->model() == nullptr)
+        return false;
+    const QAbstractItemModel& rows = *viewer->model();
+    for (int row = 0; row < rows.rowCount(); ++row)
+        if (rows.index(row, TZelLogVisualizer::colEvent).data().toString() == text)
+            return true;
+    return false;
 }
 
 QString SenderSession::save_screenshot(const QString& name) {

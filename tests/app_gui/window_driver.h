@@ -55,6 +55,8 @@ public:
     // until one that is not the file dialog was answered; true when the file dialog was.
     bool click_select_file(const std::function<bool(QWidget& modal)>& answer);
     QString caption() const;
+    // Whether the log panel shows a top-level row whose event text is `text`.
+    bool log_panel_shows(const QString& text) const;
     // Every caption the progress bar has shown, in order.
     const QStringList& captions() const { return captions_; }
     // Saves a grab of the window under the build folder; the path, or empty on failure.
