@@ -124,9 +124,11 @@ bool TSendWorkflow::StartSending() {
 
     // The final-log handler of an earlier send must not take the end of this history upload
     // for the end of the send: it would delete the ".SENDING" file and announce completion.
-    FFtpCliLog->OnFinish = nullptr;
-    if (FFtpCliLog->PutFile(CurrentLogFile(), FHistoryPath.GetNameSending(), QString(),
-                            QStringLiteral("/")))
+    FFinalLogWaiting = false;
+    FFtpCliLog->OnFinish = [this](TFptClientAsync& /*sender*/) { DoHistoryLogSent(); };
+    FHistoryUploadRunning = FFtpCliLog->PutFile(CurrentLogFile(), FHistoryPath.GetNameSending(),
+                                                QString(), QStringLiteral("/"));
+    if (FHistoryUploadRunning)
         log_add(LK_INFO, "FTP History log file added");
     else
         log_add(LK_ERROR, "FTP History log file cannot be added");
@@ -191,6 +193,23 @@ void TSendWorkflow::DoReportSent(TFptClientAsync& Sender) {
 
 bool TSendWorkflow::SendFinalLog() {
     EnterStage(TSendStage::Closing);
+    if (FHistoryUploadRunning) {
+        FFinalLogWaiting = true;
+        return true;
+    }
+    return StartFinalLogUpload();
+}
+
+void TSendWorkflow::DoHistoryLogSent() {
+    FHistoryUploadRunning = false;
+    if (!FFinalLogWaiting)
+        return;
+    FFinalLogWaiting = false;
+    if (!StartFinalLogUpload())
+        EnterStage(TSendStage::Stopped);
+}
+
+bool TSendWorkflow::StartFinalLogUpload() {
     const QString extension =
         FMainFileFullyUploaded ? QStringLiteral(".OK") : QStringLiteral(".ERROR");
     const QString remote_name = with_extension(FHistoryPath.GetFileName(), extension);

@@ -107,6 +107,8 @@ private:
     bool SendReport();
     void DoReportSent(TFptClientAsync& Sender);
     bool SendFinalLog();
+    bool StartFinalLogUpload();
+    void DoHistoryLogSent();
     void DoFinalLogSent(TFptClientAsync& Sender);
 
     QString CurrentLogFile() const;
@@ -124,6 +126,10 @@ private:
     QString FReportToolPath;
     int FReportToolTimeLimitMs;
     bool FReportSent = false;
+    // A second put on the log client aborts the upload it runs, even from inside one of that
+    // upload's own synchronous requests: the final log waits for the history upload's end.
+    bool FHistoryUploadRunning = false;
+    bool FFinalLogWaiting = false;
     TSendStage FStage = TSendStage::Idle;
     int FProgressPosition = 0;
     QString FProgressCaption;

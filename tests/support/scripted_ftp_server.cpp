@@ -119,7 +119,8 @@ void ScriptedFtpServer::serve_line(Session& session, const QByteArray& line) {
     } else if (verb == "SIZE") {
         const QByteArray path = path_of(session, argument);
         if (files.contains(path))
-            reply("213 " + QByteArray::number(files.value(path).size()));
+            reply("213 " +
+                  QByteArray::number(reported_sizes.value(path, files.value(path).size())));
         else
             reply("550 no such file");
     } else if (verb == "RNFR") {

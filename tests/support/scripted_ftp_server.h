@@ -44,6 +44,9 @@ public:
     // After replying to this verb the control connection is reset (the peer is gone at once).
     QByteArray reset_after;
 
+    // Path ("name" or "folder/name") -> the size that SIZE reports for it instead of the true one.
+    QHash<QByteArray, qint64> reported_sizes;
+
     // Every command line received, in order, on every connection.
     QList<QByteArray> commands;
     // The stored files, by path ("name" in the root, "folder/name" in a folder).
