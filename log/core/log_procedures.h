@@ -4,26 +4,33 @@
 
 #include <QString>
 
-#include <atomic>
 #include <cstddef>
-#include <utility>
+#include <mutex>
 
 namespace zel {
 
 // The holder of the process-wide root. It is written during start-up and shutdown, on the main
-// thread, and read by any thread without a lock: each read and write is one atomic step, so a
-// reader gets the old root or the new one, and a root replaced while a thread logs into it lives
-// until that thread is done with it. It reads like the reference it holds.
+// thread, and read by any thread: each read and write is one step under a leaf lock that guards
+// only the copy of the reference, so a reader gets the old root or the new one, and a root
+// replaced while a thread logs into it lives until that thread is done with it. It reads like
+// the reference it holds.
 class TDefaultLogRoot {
 public:
-    ILogRootPtr load() const noexcept { return Froot.load(std::memory_order_acquire); }
+    ILogRootPtr load() const noexcept {
+        std::scoped_lock guard(Fguard);
+        return Froot;
+    }
     operator ILogRootPtr() const noexcept { return load(); }
     // `default_log_root->op()` reads the root once and holds it until `op` returns.
     ILogRootPtr operator->() const noexcept { return load(); }
     explicit operator bool() const noexcept { return load() != nullptr; }
 
+    // The replaced root is released after the lock, so that its end runs under no lock.
     TDefaultLogRoot& operator=(ILogRootPtr root) noexcept {
-        Froot.store(std::move(root), std::memory_order_release);
+        {
+            std::scoped_lock guard(Fguard);
+            Froot.swap(root);
+        }
         return *this;
     }
     void reset() noexcept { *this = nullptr; }
@@ -34,7 +41,8 @@ public:
     friend bool operator==(const TDefaultLogRoot& held, std::nullptr_t) noexcept { return !held; }
 
 private:
-    std::atomic<ILogRootPtr> Froot;
+    mutable std::mutex Fguard;
+    ILogRootPtr Froot;
 };
 
 // The process-wide root, null until the log configuration creates it.
