@@ -150,7 +150,9 @@ void TTaskPool::Dispatch() {
 
 void TTaskPool::ClosePool() {
     {
-        std::scoped_lock guard(Fstate_lock);
+        std::unique_lock guard(Fstate_lock);
+        // A close already under way on another thread: return once it has finished.
+        Fstate_changed.wait(guard, [this] { return !Fclosing; });
         std::int32_t running = 1;
         if (!Finitialized.compare_exchange_strong(running, 0))
             return;
@@ -167,12 +169,13 @@ void TTaskPool::ClosePool() {
     {
         // Direct senders run their slices on the workers: wait for them to finish handing over.
         std::unique_lock guard(Fstate_lock);
-        Fdirect_senders_done.wait(guard, [this] { return Fdirect_senders == 0; });
+        Fstate_changed.wait(guard, [this] { return Fdirect_senders == 0; });
     }
     FExecutors.clear(); // each worker runs the task it holds, then stops
     FTaskRunning.reset();
     std::scoped_lock guard(Fstate_lock);
     Fclosing = false;
+    Fstate_changed.notify_all();
 }
 
 void TTaskPool::Setnb_thread(std::int32_t count) {
@@ -275,7 +278,7 @@ bool TTaskPool::begin_direct_send() {
 void TTaskPool::end_direct_send() {
     std::scoped_lock guard(Fstate_lock);
     if (--Fdirect_senders == 0)
-        Fdirect_senders_done.notify_all();
+        Fstate_changed.notify_all();
 }
 
 bool TTaskPool::SendTaskToExecutor(const std::shared_ptr<ITask>& Task) {

@@ -143,7 +143,8 @@ private:
     std::mutex Fstate_lock;
     bool Fclosing = false;
     std::int32_t Fdirect_senders = 0;
-    std::condition_variable Fdirect_senders_done;
+    // The close has ended, or the last direct sender has finished.
+    std::condition_variable Fstate_changed;
     std::vector<std::unique_ptr<TThreadedExecutor>> FExecutors;
     // Unsigned, so that the round-robin index stays valid when the counter wraps.
     std::atomic<std::uint32_t> FCurrentExecutor{0};
