@@ -82,18 +82,21 @@ void TThreadedExecutor::Run() {
     platform::ensure_alternate_signal_stack();
     // A processor the process may not use leaves the worker unpinned.
     platform::pin_current_thread(static_cast<unsigned>(FIndex) % 32U);
-    // FStart is set only by Exec, with a task handed over, and by Terminate.
-    while (FStart.WaitFor(infinite_timeout) == TWaitResult::wrSignaled && !FTerminated.load()) {
-        const std::shared_ptr<ITask> task = std::move(FTask);
-        try {
-            task->execute();
-        } catch (...) {
-            // The task has completed all the same; a failing closure must not end the worker.
+    // FStart is set only by Exec, with a task handed over, and by Terminate. A task handed over
+    // runs even when Terminate follows at once: whoever handed it over may be waiting for it.
+    while (FStart.WaitFor(infinite_timeout) == TWaitResult::wrSignaled) {
+        if (const std::shared_ptr<ITask> task = std::move(FTask)) {
+            try {
+                task->execute();
+            } catch (...) {
+                // The task has completed all the same; a failing closure must not end the worker.
+            }
+            Fbusy.store(false);
+            FPool.ReleaseExecutor();
         }
-        Fbusy.store(false);
-        FPool.ReleaseExecutor();
+        if (FTerminated.load())
+            break;
     }
-    FTask.reset();
 }
 
 TTaskPool::TTaskPool(std::int32_t anb_thread)
@@ -106,9 +109,15 @@ TTaskPool::~TTaskPool() {
 bool TTaskPool::DoInit() {
     if (Finitialized.load() != 0)
         return true;
-    std::scoped_lock guard(Finit_lock);
+    std::scoped_lock guard(Fstate_lock);
+    return start_locked();
+}
+
+bool TTaskPool::start_locked() {
     if (Finitialized.load() != 0)
         return true;
+    if (Fclosing)
+        return false;
     const std::int32_t count = Fnb_thread.load();
     try {
         FTaskRunning = std::make_unique<TSemaphore>(count);
@@ -143,27 +152,38 @@ void TTaskPool::Dispatch() {
 }
 
 void TTaskPool::ClosePool() {
-    std::scoped_lock guard(Finit_lock);
-    std::int32_t running = 1;
-    if (!Finitialized.compare_exchange_strong(running, 0))
-        return;
-    const auto drop_queued = [this] {
-        std::shared_ptr<ITask> dropped;
-        while (FTasks.Dequeue(dropped, 0) == TWaitResult::wrSignaled)
-            dropped.reset();
-    };
-    drop_queued();
+    {
+        std::unique_lock guard(Fstate_lock);
+        // A close already under way on another thread: return once it has finished.
+        Fstate_changed.wait(guard, [this] { return !Fclosing; });
+        std::int32_t running = 1;
+        if (!Finitialized.compare_exchange_strong(running, 0))
+            return;
+        // From here on nothing is queued and no worker is taken directly until the close ends.
+        Fclosing = true;
+    }
+    std::shared_ptr<ITask> dropped;
+    while (FTasks.Dequeue(dropped, 0) == TWaitResult::wrSignaled)
+        dropped.reset();
     FTasks.Enqueue(nullptr);
-    // The dispatcher may still be handing over the task it holds; a worker will take it.
+    // The dispatcher may still be handing over the task it holds; a worker will run it. Behind
+    // the stop signal the queue is empty: nothing was accepted since the drop.
     FDispatcher.join();
-    drop_queued();
-    FExecutors.clear(); // each worker completes its current task, then stops
+    {
+        // Direct senders run their slices on the workers: wait for them to finish handing over.
+        std::unique_lock guard(Fstate_lock);
+        Fstate_changed.wait(guard, [this] { return Fdirect_senders == 0; });
+    }
+    FExecutors.clear(); // each worker runs the task it holds, then stops
     FTaskRunning.reset();
+    std::scoped_lock guard(Fstate_lock);
+    Fclosing = false;
+    Fstate_changed.notify_all();
 }
 
 void TTaskPool::Setnb_thread(std::int32_t count) {
-    std::scoped_lock guard(Finit_lock);
-    if (Finitialized.load() == 0)
+    std::scoped_lock guard(Fstate_lock);
+    if (Finitialized.load() == 0 && !Fclosing)
         Fnb_thread.store(count > 0 ? count : default_thread_count());
 }
 
@@ -172,32 +192,57 @@ std::int32_t TTaskPool::Getnb_thread() const {
 }
 
 bool TTaskPool::AddTask(const std::shared_ptr<ITask>& aTask) {
-    if (!DoInit())
-        return false;
-    FTasks.Enqueue(aTask);
-    return true;
+    return AddTasks({aTask});
 }
 
 bool TTaskPool::AddTasks(const TTaskArray& aTasks) {
-    if (!DoInit())
+    // Accepted and queued in one step against ClosePool, which drops what is queued: a task
+    // accepted is never queued behind the close, where no dispatcher would ever take it.
+    std::scoped_lock guard(Fstate_lock);
+    if (!start_locked())
         return false;
     for (const auto& task : aTasks)
         FTasks.Enqueue(task);
     return true;
 }
 
+namespace {
+
+// Handles to `tasks` sharing one owner that sets `released` once the last handle is gone: once
+// the pool holds none of the tasks any more, each has run or been dropped by a close. The
+// handles do not keep the tasks alive; the caller does.
+TTaskArray watched_handles(const TTaskArray& tasks, const std::shared_ptr<TEvent>& released) {
+    const std::shared_ptr<void> owner(nullptr, [released](void*) { released->SetEvent(); });
+    TTaskArray handles;
+    handles.reserve(tasks.size());
+    for (const auto& task : tasks)
+        handles.emplace_back(owner, task.get());
+    return handles;
+}
+
+} // namespace
+
+void TTaskPool::add_and_wait(const TTaskArray& tasks, bool async) {
+    if (async) {
+        AddTasks(tasks);
+        return;
+    }
+    // Waiting for completion would wait for ever on a task that a close drops.
+    const auto released = std::make_shared<TEvent>(TEvent::TResetMode::manual);
+    AddTasks(watched_handles(tasks, released));
+    released->WaitFor(infinite_timeout);
+}
+
 std::shared_ptr<ITask> TTaskPool::ScheduleTask(TTaskProcRec proc, bool async) {
     auto task = std::make_shared<TBaseTask>(0, std::move(proc), 1);
-    if (AddTask(task) && !async)
-        task->waitfor(infinite_timeout);
+    add_and_wait({task}, async);
     return task;
 }
 
 std::shared_ptr<ITask> TTaskPool::ScheduleSlicedTask(const TTaskProcRec& proc,
                                                      std::int32_t nb_slice, bool async) {
     auto task = std::make_shared<TSlicedTask>(slices_for(nb_slice), proc);
-    if (AddTasks(task->tasks()) && !async)
-        task->waitfor(infinite_timeout);
+    add_and_wait(task->tasks(), async);
     return task;
 }
 
@@ -215,12 +260,28 @@ bool TTaskPool::exec_sliced(std::shared_ptr<ITask>& task, TTaskProcRec proc, std
         AddTasks(task->tasks());
         return result;
     }
-    if (!DoInit())
+    if (!begin_direct_send())
         return false;
     for (const auto& slice : task->tasks())
         SendTaskToExecutor(slice);
+    end_direct_send();
+    // Every slice is in a worker's hands, and a worker runs what it holds before it stops.
     task->waitfor(infinite_timeout);
     return result;
+}
+
+bool TTaskPool::begin_direct_send() {
+    std::scoped_lock guard(Fstate_lock);
+    if (!start_locked())
+        return false;
+    ++Fdirect_senders;
+    return true;
+}
+
+void TTaskPool::end_direct_send() {
+    std::scoped_lock guard(Fstate_lock);
+    if (--Fdirect_senders == 0)
+        Fstate_changed.notify_all();
 }
 
 bool TTaskPool::SendTaskToExecutor(const std::shared_ptr<ITask>& Task) {

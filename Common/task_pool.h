@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -45,21 +46,25 @@ class ITaskPool {
 public:
     virtual ~ITaskPool() = default;
 
-    // Starts the pool's threads on the first call; true when the pool is running.
+    // Starts the pool's threads on the first call; true when the pool is running, false while
+    // it closes.
     virtual bool DoInit() = 0;
     // Stops the threads. Tasks not yet handed to a worker are dropped without running; tasks
-    // that are running complete first.
+    // that a worker holds complete first. Tasks added while it closes are refused.
     virtual void ClosePool() = 0;
     // Ignored once the pool runs.
     virtual void Setnb_thread(std::int32_t count) = 0;
     virtual std::int32_t Getnb_thread() const = 0;
+    // Starts the pool and queues the tasks; false when they are refused (the pool closes).
     virtual bool AddTask(const std::shared_ptr<ITask>& aTask) = 0;
     virtual bool AddTasks(const TTaskArray& aTasks) = 0;
-    // A new task (id 0, count 1) for proc; when async is false, returns after it has run.
+    // A new task (id 0, count 1) for proc; when async is false, returns after it has run or
+    // been dropped or refused by a close (the task's completed tells which).
     virtual std::shared_ptr<ITask> ScheduleTask(TTaskProcRec proc, bool async) = 0;
     // Runs proc as a sliced task of nb_slice slices (0: one per worker), reusing task when it
     // has that many slices; false when a reused task was still running. Without async the
-    // slices go straight to the workers and the call returns once all have completed.
+    // slices go straight to the workers and the call returns once all have completed (false,
+    // with nothing run, while the pool closes).
     virtual bool exec_sliced(std::shared_ptr<ITask>& task, TTaskProcRec proc, std::int32_t nb_slice,
                              bool async) = 0;
 };
@@ -123,9 +128,23 @@ public:
 private:
     void Dispatch();
     std::int32_t slices_for(std::int32_t nb_slice) const;
+    // Starts the pool unless it is closing; with Fstate_lock held.
+    bool start_locked();
+    // Queues the tasks; unless async, returns once each has run or a close has dropped it.
+    void add_and_wait(const TTaskArray& tasks, bool async);
+    // Brackets a synchronous sliced run's hand-over to the workers, which ClosePool waits for
+    // before it frees them. The beginning starts the pool; false while it closes.
+    bool begin_direct_send();
+    void end_direct_send();
 
-    // DoInit and ClosePool run one at a time, so that no caller sees a half-started pool.
-    std::mutex Finit_lock;
+    // Guards starting, closing, accepting tasks and the direct senders, so that no caller sees
+    // a half-started pool and nothing is queued or handed over while a close frees the threads.
+    // Never held while waiting for a thread; taken before the queue's lock.
+    std::mutex Fstate_lock;
+    bool Fclosing = false;
+    std::int32_t Fdirect_senders = 0;
+    // The close has ended, or the last direct sender has finished.
+    std::condition_variable Fstate_changed;
     std::vector<std::unique_ptr<TThreadedExecutor>> FExecutors;
     // Unsigned, so that the round-robin index stays valid when the counter wraps.
     std::atomic<std::uint32_t> FCurrentExecutor{0};

@@ -6,6 +6,7 @@
 #include "log/core/log_root.h"
 #include "log/core/safe_format.h"
 #include "log/core/text_templates.h"
+#include "platform/error_text.h"
 #include "platform/process_info.h"
 
 #include <QStringList>
@@ -382,7 +383,11 @@ void TLogEvent::add_startup_info() {
 }
 
 void TLogEvent::add_winerror() {
-    run_hook(log_diagnostics_hooks().add_winerror);
+    add_winerror(platform::last_error());
+}
+
+void TLogEvent::add_winerror(int code) {
+    run_hook(log_diagnostics_hooks().add_winerror, code);
 }
 
 void TLogEvent::add(const QString& txt, const ILogContextPtr& aContext, bool do_localise) {

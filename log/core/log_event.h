@@ -81,6 +81,8 @@ public:
     void add_memory() override;
     void add_startup_info() override;
     void add_winerror() override;
+    // The line of a last error that the caller read before anything could change it.
+    void add_winerror(int code);
 
     void add(const QString& txt, const ILogContextPtr& aContext = nullptr,
              bool do_localise = true) override;

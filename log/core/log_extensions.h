@@ -34,7 +34,8 @@ struct TLogDiagnosticsHooks {
     std::function<void(TLogEvent& event, const TExceptionPointers* Exception_info)> add_exception;
     std::function<void(TLogEvent& event)> add_memory;
     std::function<void(TLogEvent& event)> add_startup_info;
-    std::function<void(TLogEvent& event)> add_winerror;
+    // `code` is the caller's last error, read before the core did anything that may change it.
+    std::function<void(TLogEvent& event, int code)> add_winerror;
     // Merges the crash-list file with root.crash_list() and attaches or detaches `src`.
     std::function<bool(TLogRoot& root, const ILogStoragePtr& src, bool adding)> sync;
     // First step of the logging unit's shutdown: no root receives exceptions any more.

@@ -3,6 +3,7 @@
 #include "log/core/log_extensions.h"
 #include "log/core/log_root.h"
 #include "platform/alternate_signal_stack.h"
+#include "platform/error_text.h"
 #include "platform/process_info.h"
 #include "platform/type_name.h"
 
@@ -540,7 +541,9 @@ void TLogGroup::add_startup_info() {
 }
 
 void TLogGroup::add_winerror() {
-    add_information(LK_INFO, LK_ERROR, [](TLogEvent& event) { event.add_winerror(); });
+    // Read first: starting the group writes its header, and its storages open files.
+    const int code = platform::last_error();
+    add_information(LK_INFO, LK_ERROR, [code](TLogEvent& event) { event.add_winerror(code); });
 }
 
 void TLogGroup::notify_added(const ILogEventPtr& event) {

@@ -2,16 +2,19 @@
 
 namespace zel {
 
-ILogRootPtr default_log_root;
+TDefaultLogRoot default_log_root;
+
+// The root is read once: a reset on another thread cannot take it away between the test and
+// the call.
 
 void log_add(Tlog_kind kind, const QString& txt) {
-    if (default_log_root)
-        default_log_root->add(kind, txt, nullptr, true);
+    if (const ILogRootPtr root = default_log_root.load())
+        root->add(kind, txt, nullptr, true);
 }
 
 void log_add_fmt(Tlog_kind kind, const QString& fmt, TLogArgs Params) {
-    if (default_log_root)
-        default_log_root->add(kind, fmt, Params, nullptr, true);
+    if (const ILogRootPtr root = default_log_root.load())
+        root->add(kind, fmt, Params, nullptr, true);
 }
 
 } // namespace zel

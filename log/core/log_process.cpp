@@ -1,18 +1,15 @@
 #include "log/core/log_process.h"
 
+#include "platform/performance_counter.h"
 #include "platform/process_info.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <chrono>
-
 namespace zel {
 
 std::int64_t read_ticks() noexcept {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return platform::performance_counter_ns();
 }
 
 std::uint32_t log_process_id() noexcept {

@@ -10,7 +10,7 @@ namespace zel {
 
 // Facts of the running process that every event reads; each is read once.
 
-// The high-resolution counter: nanoseconds of the steady clock.
+// The high-resolution counter: nanoseconds since boot, suspended time included.
 inline constexpr double perf_frequency = 1e9;
 std::int64_t read_ticks() noexcept;
 

@@ -4,12 +4,18 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace zel {
 
 namespace {
+
+// The largest width or precision, written or taken from an argument: a conversion never fills
+// more than this many characters.
+constexpr std::int32_t max_count = 1 << 20;
 
 // One conversion, as parsed from the format.
 struct TConversion {
@@ -57,7 +63,7 @@ private:
         std::int64_t value = 0;
         while (at_digit()) {
             value = value * 10 + Fformat[Fpos++].digitValue();
-            value = std::min<std::int64_t>(value, 1 << 20);
+            value = std::min<std::int64_t>(value, max_count);
         }
         return static_cast<std::int32_t>(value);
     }
@@ -68,14 +74,17 @@ private:
         return &Fargs[Fnext++];
     }
 
-    // A width or precision: digits, or "*" taking an integer argument.
-    bool count(std::optional<std::int32_t>& value) {
+    // A width or precision: digits, or "*" taking an integer argument. An argument is capped
+    // like written digits; a negative one comes back as its magnitude in `negative`.
+    bool count(std::optional<std::int32_t>& value, bool& negative) {
         if (at(u'*')) {
             ++Fpos;
             const TLogArg* arg = next_argument();
             if (arg == nullptr || arg->kind() != TLogArg::Kind::Integer)
                 return false;
-            value = arg->get<std::int32_t>();
+            const std::int64_t taken = arg->get<std::int32_t>();
+            negative = taken < 0;
+            value = static_cast<std::int32_t>(std::min<std::int64_t>(std::abs(taken), max_count));
         } else if (at_digit()) {
             value = number();
         }
@@ -99,13 +108,20 @@ private:
             ++Fpos;
             wanted.left_justify = true;
         }
-        if (!count(wanted.width))
+        // As in printf, a negative width from an argument left-justifies, and a negative
+        // precision counts as none.
+        bool negative_width = false;
+        if (!count(wanted.width, negative_width))
             return std::nullopt;
+        wanted.left_justify = wanted.left_justify || negative_width;
         if (at(u'.')) {
             ++Fpos;
-            if (!count(wanted.precision))
+            bool negative_precision = false;
+            if (!count(wanted.precision, negative_precision))
                 return std::nullopt;
-            if (!wanted.precision)
+            if (negative_precision)
+                wanted.precision.reset();
+            else if (!wanted.precision)
                 wanted.precision = 0;
         }
         if (Fpos >= Fformat.size())

@@ -9,8 +9,6 @@
 #include "log/diagnostics/system_information.h"
 #include "platform/command_line.h"
 
-#include <cerrno>
-
 namespace zel {
 
 namespace {
@@ -47,8 +45,7 @@ void install_log_diagnostics() {
     };
     hooks.add_memory = &add_memory;
     hooks.add_startup_info = [](TLogEvent& event) { write_startup_info(event); };
-    // The caller's errno, read before anything else can change it.
-    hooks.add_winerror = [](TLogEvent& event) { write_winerror(event, errno); };
+    hooks.add_winerror = [](TLogEvent& event, int code) { write_winerror(event, code); };
     hooks.sync = &sync_crash_list;
     hooks.unregister_exception_roots = [] { unregister_exception_root(nullptr); };
     hooks.register_exception_root = &register_exception_root;

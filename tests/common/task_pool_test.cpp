@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <set>
 #include <thread>
@@ -57,6 +59,45 @@ private:
     int Farrived = 0;
     const int Fexpected;
 };
+
+// A call on a thread of its own. returned() waits, within the bound, for the call to return; a
+// call still running then (a hang) is left behind with what it holds, so that the test fails
+// instead of hanging too. Calls therefore capture shared state only.
+class BackgroundCall {
+public:
+    explicit BackgroundCall(std::function<void()> work)
+        : Fthread([work = std::move(work), done = Fdone] {
+            work();
+            done->set_value();
+        }) {}
+    BackgroundCall(const BackgroundCall&) = delete;
+    BackgroundCall& operator=(const BackgroundCall&) = delete;
+    ~BackgroundCall() {
+        if (returned())
+            Fthread.join();
+        else
+            Fthread.detach();
+    }
+
+    bool returned(std::chrono::seconds within = bound) const {
+        return Freturned.wait_for(within) == std::future_status::ready;
+    }
+
+private:
+    std::shared_ptr<std::promise<void>> Fdone = std::make_shared<std::promise<void>>();
+    std::shared_future<void> Freturned = Fdone->get_future().share();
+    std::thread Fthread;
+};
+
+// Adds `count` tasks that do nothing; each arrives at `released` when the pool lets it go, run or
+// dropped.
+void add_watched_tasks(TTaskPool& pool, int count, const std::shared_ptr<Arrivals>& released) {
+    for (int i = 0; i < count; ++i) {
+        const std::shared_ptr<void> watch(nullptr, [released](void*) { released->arrive(); });
+        pool.AddTask(std::make_shared<TBaseTask>(
+            0, [watch](ITask&, std::int32_t, std::int32_t) {}, 1));
+    }
+}
 
 TEST(ProcessorList, MasksInIncreasingBitOrder) {
     const TProcessorList some = processor_list(0b1011U);
@@ -248,6 +289,112 @@ TEST(TaskPool, AThrowingTaskLeavesTheWorkerRunning) {
     bool ran = false;
     pool.ScheduleTask([&ran](ITask&, std::int32_t, std::int32_t) { ran = true; }, false);
     EXPECT_TRUE(ran);
+}
+
+// A synchronous run whose tasks a close drops returns, its task not completed.
+TEST(TaskPoolClose, ASynchronousRunReturnsWhenACloseDropsItsSlices) {
+    const auto pool = std::make_shared<TTaskPool>(1);
+    const auto slice_started = std::make_shared<Arrivals>(1);
+    const auto released = std::make_shared<Arrivals>(1);
+    const auto ran = std::make_shared<std::array<std::atomic<bool>, 3>>();
+    const auto sliced = std::make_shared<std::shared_ptr<ITask>>();
+    const BackgroundCall run([=] {
+        *sliced = pool->ScheduleSlicedTask(
+            [=](ITask&, std::int32_t id, std::int32_t) {
+                if (id == 0) { // holds the one worker until the close has begun dropping
+                    slice_started->arrive();
+                    released->wait();
+                }
+                (*ran)[static_cast<std::size_t>(id)] = true;
+            },
+            3, false);
+    });
+    ASSERT_TRUE(slice_started->wait());
+    // Queued behind the last slice: released only by the close, once the slice is dropped.
+    add_watched_tasks(*pool, 1, released);
+    const BackgroundCall close([pool] { pool->ClosePool(); });
+
+    ASSERT_TRUE(run.returned());
+    EXPECT_FALSE((*ran)[2]);
+    EXPECT_FALSE((*sliced)->completed());
+    EXPECT_TRUE(close.returned());
+}
+
+// A synchronous sliced run hands its slices to the workers itself: the close waits for it to
+// finish handing over before it frees them, and the slices handed over run.
+TEST(TaskPoolClose, ASynchronousSlicedRunKeepsTheWorkersUntilItHasHandedOver) {
+    const auto pool = std::make_shared<TTaskPool>(1);
+    const auto slice_started = std::make_shared<Arrivals>(1);
+    const auto released = std::make_shared<Arrivals>(1);
+    const auto ran = std::make_shared<std::atomic<int>>(0);
+    const auto result = std::make_shared<std::atomic<bool>>(false);
+    const BackgroundCall run([=] {
+        std::shared_ptr<ITask> task;
+        *result = pool->exec_sliced(
+            task,
+            [=](ITask&, std::int32_t id, std::int32_t) {
+                if (id == 0) {
+                    slice_started->arrive();
+                    released->wait();
+                }
+                ++*ran;
+            },
+            2, false);
+    });
+    // Slice 1 waits in the caller for the busy worker. Of two tasks added now, the dispatcher
+    // takes one and the close drops the other: the sign that the close has begun.
+    ASSERT_TRUE(slice_started->wait());
+    add_watched_tasks(*pool, 2, released);
+    const BackgroundCall close([pool] { pool->ClosePool(); });
+
+    ASSERT_TRUE(run.returned());
+    EXPECT_TRUE(result->load());
+    EXPECT_EQ(ran->load(), 2);
+    EXPECT_TRUE(close.returned());
+}
+
+// Synchronous calls of every kind while another thread closes the pool again and again: each
+// returns, and a task reports completed exactly when its closure ran.
+TEST(TaskPoolClose, SynchronousCallsRacingRepeatedClosesAllReturn) {
+    constexpr int calls = 100;
+    constexpr auto generous = std::chrono::seconds(60); // many thread starts under a sanitizer
+    const auto pool = std::make_shared<TTaskPool>(2);
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    const BackgroundCall closer([pool, stop] {
+        while (!stop->load()) {
+            pool->ClosePool();
+            std::this_thread::yield();
+        }
+    });
+
+    const auto ran = std::make_shared<std::atomic<int>>(0);
+    const auto completed = std::make_shared<std::atomic<int>>(0);
+    const TTaskProcRec count_run = [ran](ITask&, std::int32_t, std::int32_t) { ++*ran; };
+    const BackgroundCall tasks([=] {
+        for (int i = 0; i < calls; ++i)
+            if (pool->ScheduleTask(count_run, false)->completed())
+                ++*completed;
+    });
+    const BackgroundCall sliced([=] {
+        for (int i = 0; i < calls; ++i)
+            for (const auto& slice : pool->ScheduleSlicedTask(count_run, 3, false)->tasks())
+                if (slice->completed())
+                    ++*completed;
+    });
+    const BackgroundCall direct([=] {
+        for (int i = 0; i < calls; ++i) {
+            std::shared_ptr<ITask> task;
+            if (pool->exec_sliced(task, count_run, 2, false))
+                *completed += 2; // a new task runs whole, or not at all when refused
+        }
+    });
+
+    EXPECT_TRUE(tasks.returned(generous));
+    EXPECT_TRUE(sliced.returned(generous));
+    EXPECT_TRUE(direct.returned(generous));
+    stop->store(true);
+    EXPECT_TRUE(closer.returned());
+    EXPECT_EQ(ran->load(), completed->load());
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace zel {
 namespace {
@@ -156,6 +157,46 @@ TEST(LogConcurrency, OneEventAddedToFromManyThreads) {
     EXPECT_EQ(told.load(), 2000);
     EXPECT_EQ(root->event_count(), 1);
     release_log_tree(*root);
+}
+
+// Writers log through the global root while the main thread replaces and resets it: every
+// message lands whole in one of the roots or is dropped while there is none.
+TEST(LogConcurrency, LogProceduresWhileTheGlobalRootIsReplaced) {
+    constexpr int writers_count = 4;
+    constexpr int replacements = 200;
+    std::atomic<bool> writing{true};
+    std::atomic<std::int64_t> written{0};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < writers_count; ++t)
+        writers.emplace_back([&, t] {
+            for (int i = 0; writing.load(); i += 2) {
+                log_add(LK_INFO, QString::number(t) + ':' + QString::number(i));
+                log_add_fmt(LK_INFO, "%d:%d", {t, i + 1});
+                written.fetch_add(2);
+            }
+        });
+    std::vector<std::shared_ptr<TLogRoot>> roots;
+    for (int r = 0; r < replacements; ++r) {
+        const auto root = TLogRoot::Create();
+        root->set_header({});
+        roots.push_back(root);
+        default_log_root = root;
+        if (r % 2 == 1)
+            default_log_root.reset();
+    }
+    writing.store(false);
+    for (std::thread& writer : writers)
+        writer.join();
+    default_log_root.reset();
+
+    std::int64_t placed = 0;
+    for (const auto& root : roots) {
+        for (std::int32_t i = 0; i < root->event_count(); ++i)
+            EXPECT_TRUE(root->getevent(i)->text().contains(u':'));
+        placed += root->event_count();
+        release_log_tree(*root);
+    }
+    EXPECT_LE(placed, written.load());
 }
 
 } // namespace

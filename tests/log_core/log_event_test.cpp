@@ -33,7 +33,9 @@ protected:
 };
 
 TEST(LogEventIds, FirstEventOfTheProcessIsNumberOneAndIdsIncrease) {
-    // A fresh process, so that no event exists before the one looked at.
+    // A fresh process, so that no event exists before the one looked at: the child starts the
+    // test program anew instead of forking this one, whose counter earlier tests have moved.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             const auto root = TLogRoot::Create(); // the root is event 1

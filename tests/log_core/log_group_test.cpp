@@ -333,7 +333,7 @@ protected:
         TLogDiagnosticsHooks hooks;
         hooks.add_cpu = [](TLogEvent& event) { event.add("cpu"); };
         hooks.add_startup_info = [](TLogEvent& event) { event.add("startup"); };
-        hooks.add_winerror = [](TLogEvent& event) { event.add("error"); };
+        hooks.add_winerror = [](TLogEvent& event, int) { event.add("error"); };
         hooks.add_exception = [](TLogEvent& event, const TExceptionPointers* info) {
             event.add("code %x", {info->ExceptionRecord->ExceptionCode});
         };

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace zel {
 namespace {
 
@@ -72,6 +74,40 @@ TEST(SafeFormat, MismatchGivesTheExplanatoryText) {
 
 TEST(SafeFormat, HugeWidthsAreBounded) {
     EXPECT_LE(safe_format("%999999999999d", {1}).size(), 1 << 20);
+}
+
+// A width or precision taken from an argument ("*") gives what the same number written in the
+// format gives: capped alike, a negative width left-justifying and a negative precision ignored.
+TEST(SafeFormat, StarCountsAreCappedLikeWrittenOnes) {
+    struct StarCase {
+        const char* star_format;
+        std::vector<TLogArg> star_args;
+        const char* written_format;
+        std::vector<TLogArg> written_args;
+    };
+    const QString text("abcdef");
+    const std::vector<StarCase> cases = {
+        {"%*d", {100'000'000, 7}, "%100000000d", {7}},
+        {"%*s", {200'000'000, text}, "%999999999999s", {text}},
+        {"%.*d", {100'000'000, 7}, "%.100000000d", {7}},
+        {"%.*x", {100'000'000, 255}, "%.100000000x", {255}},
+        {"%.*s", {std::numeric_limits<std::int32_t>::max(), text}, "%.999999999999s", {text}},
+        {"%.*f|%.*e|%.*g",
+         {1'000'000'000, 1.5, 1'000'000'000, 1.5, 1'000'000'000, 1.5},
+         "%.99f|%.99e|%.99g",
+         {1.5, 1.5, 1.5}},
+        {"%*d|", {-5, 42}, "%-5d|", {42}},
+        {"%*s|", {std::numeric_limits<std::int32_t>::min(), text}, "%-999999999999s|", {text}},
+        {"%.*s|%.*d", {-2, text, -3, 7}, "%s|%d", {text, 7}},
+    };
+    for (const StarCase& c : cases) {
+        SCOPED_TRACE(c.star_format);
+        const QString star = safe_format(c.star_format, c.star_args);
+        const QString written = safe_format(c.written_format, c.written_args);
+        // Sizes first, and no print of texts that may be megabytes long.
+        EXPECT_EQ(star.size(), written.size());
+        EXPECT_TRUE(star == written) << star.left(40).toStdString();
+    }
 }
 
 TEST(Fmt, NamedPlaceholders) {

@@ -147,6 +147,25 @@ TEST_F(SystemInformation, GroupAddWinerrorReadsTheCallersErrno) {
     EXPECT_EQ(root->last_event(), notified[0]);
 }
 
+// The error is the caller's, even when starting the group (its header, a storage opening its
+// file) changes the last error before the event exists.
+TEST_F(SystemInformation, GroupAddWinerrorReadsTheErrnoBeforeTheGroupStarts) {
+    const ILogGroupPtr group = root->new_group("not started");
+    group->set_header("{module} started");
+    group->set_OnAdded([](const void*, const ILogEventPtr& entry) {
+        if (entry->log_type() == LK_DECORATION)
+            errno = 0;
+    });
+    ASSERT_FALSE(group->started());
+    errno = EACCES;
+    group->add_winerror();
+    ASSERT_TRUE(group->started());
+    const ILogEventPtr event = group->last_event();
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->log_type(), LK_ERROR);
+    EXPECT_EQ(event->text(), "Windows Error 0x0000000D - \"Permission denied\"");
+}
+
 TEST_F(SystemInformation, ExceptionEventKeepsTheRecordAsItsValue) {
     TExceptionRecord record;
     record.ExceptionCode = 0xC0000005;
