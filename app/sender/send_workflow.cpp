@@ -70,13 +70,13 @@ void TSendWorkflow::FormCreate(const TDeployment& deployment) {
     if (!deployment.error.isEmpty())
         log_add_fmt(LK_ERROR, "deployment file not taken: %s", {deployment.error});
 
-    FFtpCliMain = std::make_unique<TFptClientAsync>(default_log_root, "FTP_main_file");
+    FFtpCliMain = std::make_unique<TFptClientAsync>(default_log_root.load(), "FTP_main_file");
     FFtpCliMain->OnProgress = [this](TFptClientAsync& sender) { DoMainProgress(sender); };
     FFtpCliMain->SetServerSettings(
         deployment.host, deployment.port, deployment.user,
         decipher_password(deployment.enciphered_password, deployment.key));
 
-    FFtpCliLog = std::make_unique<TFptClientAsync>(default_log_root, "FTP_log_file");
+    FFtpCliLog = std::make_unique<TFptClientAsync>(default_log_root.load(), "FTP_log_file");
     FFtpCliLog->SetServerSettings(
         deployment.host, deployment.port, deployment.user,
         decipher_password(deployment.enciphered_password, deployment.key));

@@ -164,7 +164,7 @@ void TZelLogVisualizer::build_header_menu() {
 }
 
 void TZelLogVisualizer::Loaded() {
-    Loaded(default_log_root);
+    Loaded(default_log_root.load());
 }
 
 void TZelLogVisualizer::Loaded(const ILogGroupPtr& source) {

@@ -90,7 +90,7 @@ protected:
     void TearDown() override {
         log_config.reset();
         if (default_log_root)
-            release_log_tree(*default_log_root);
+            release_log_tree(*default_log_root.load());
         default_log_root = nullptr;
         QDir::setCurrent(previous_folder);
     }

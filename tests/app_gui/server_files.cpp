@@ -50,7 +50,7 @@ QStringList logged_texts(const QByteArray& log_file) {
 }
 
 QStringList session_texts() {
-    return default_log_root ? texts_of(default_log_root) : QStringList();
+    return default_log_root ? texts_of(default_log_root.load()) : QStringList();
 }
 
 QString history_name(const QString& email, const QString& extension) {
