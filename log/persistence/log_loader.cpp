@@ -504,6 +504,11 @@ int load_file_list(const ILogGroupPtr& group, const QStringList& names) {
 // Folders being read on this thread, so that a link back up the tree is not followed forever.
 thread_local QSet<QString> folders_in_reading;
 
+// A crash list keeps its cross-process lock file ".<list name>.lock" beside it; it holds no log.
+bool is_crash_list_lock(const QString& name) {
+    return name.startsWith(u'.') && name.endsWith(u".crashlist.lock", Qt::CaseInsensitive);
+}
+
 bool load_folder(const ILogGroupPtr& group, const QString& folder) {
     group->set_text(
         fmt(translate_or_keep(QStringLiteral("{FileName}Logs loaded from path: \"{FileName}\"")),
@@ -519,8 +524,10 @@ bool load_folder(const ILogGroupPtr& group, const QString& folder) {
         if (const ILogGroupPtr reader = add_reader_group(group))
             any = reader->LoadFromFile(sub.filePath()) || any;
     QStringList files;
-    for (const QFileInfo& file : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name))
-        files += file.filePath();
+    for (const QFileInfo& file : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (!is_crash_list_lock(file.fileName()))
+            files += file.filePath();
+    }
     any = load_file_list(group, files) > 0 || any;
 
     folders_in_reading.remove(canonical);

@@ -203,6 +203,7 @@ TEST_F(Loader, AFolderGivesAReaderGroupPerFileAndSubFolderInTheNotificationOrder
     write_file(path("logs/a.log"), one_entry);
     write_file(path("logs/b.log"), one_entry);
     write_file(path("logs/sub/c.log"), one_entry);
+    write_file(path("logs/.sessions.crashlist.lock"), {}); // a crash list's lock, not a log
 
     ASSERT_TRUE(reader->LoadFromFile(path("logs")));
     EXPECT_EQ(reader->text(), "Logs loaded from path: \"" + path("logs") + "\"");
