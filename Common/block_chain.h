@@ -13,10 +13,10 @@ namespace zel {
 // share cache lines and a queue of millions of items costs little more than their references.
 template <class T>
 struct TQueueBlock {
-    static constexpr std::size_t slots = 64;
+    static constexpr std::size_t slot_count = 64;
 
     TQueueBlock* Next = nullptr;
-    std::array<std::shared_ptr<T>, slots> Data;
+    std::array<std::shared_ptr<T>, slot_count> Data;
 };
 
 // The first-in first-out store behind the threaded queues, without a lock of its own: the owning
@@ -31,7 +31,7 @@ public:
     using block_type = TQueueBlock<T>;
     using block_ptr = std::unique_ptr<block_type>;
 
-    static constexpr std::size_t slots = block_type::slots;
+    static constexpr std::size_t slot_count = block_type::slot_count;
     static constexpr std::size_t kept_blocks = 4;
 
     TBlockChain() = default;
@@ -54,7 +54,7 @@ public:
 
     // Appends the item at the tail; false (item untouched) when a new block is needed first.
     bool push(item_type& item) noexcept {
-        if (FTailNode == nullptr || Ftail == slots) {
+        if (FTailNode == nullptr || Ftail == slot_count) {
             block_type* block = Fspare;
             if (block == nullptr)
                 return false;
@@ -83,7 +83,7 @@ public:
         Fcount.store(count - 1, std::memory_order_relaxed);
         if (count == 1) {
             Fhead = Ftail = 0; // the head block is the tail block: start it over
-        } else if (Fhead == slots) {
+        } else if (Fhead == slot_count) {
             block_type* emptied = FHeadNode;
             FHeadNode = std::exchange(emptied->Next, nullptr);
             Fhead = 0;
@@ -150,10 +150,10 @@ private:
         std::size_t slot;
 
         item_type& item() const noexcept {
-            return slot == slots ? block->Next->Data[0] : block->Data[slot];
+            return slot == slot_count ? block->Next->Data[0] : block->Data[slot];
         }
         void advance() noexcept {
-            if (slot == slots) {
+            if (slot == slot_count) {
                 block = block->Next;
                 slot = 0;
             }

@@ -118,8 +118,7 @@ QString TLogGroup::name_prefix() const {
 }
 
 TOnLogeventAdded TLogGroup::OnAdded() const {
-    std::scoped_lock guard(Ffields);
-    return FOnAdded ? *FOnAdded : TOnLogeventAdded();
+    return FOnAdded.get();
 }
 
 TNotifyEvent TLogGroup::OnChanged() const {
@@ -171,10 +170,7 @@ void TLogGroup::set_name(const QString& value) {
 }
 
 void TLogGroup::set_OnAdded(TOnLogeventAdded value) {
-    auto handler = value ? std::make_shared<const TOnLogeventAdded>(std::move(value)) : nullptr;
-    std::scoped_lock guard(Ffields);
-    Fhas_OnAdded.store(handler != nullptr, std::memory_order_release);
-    FOnAdded.swap(handler);
+    FOnAdded.set(std::move(value));
 }
 
 void TLogGroup::set_OnChanged(TNotifyEvent value) {
@@ -548,15 +544,9 @@ void TLogGroup::notify_added(const ILogEventPtr& event) {
     if (!event)
         return;
     raise_last(event->last_ticks(), event->last_when());
-    std::shared_ptr<const TOnLogeventAdded> handler;
-    if (Fhas_OnAdded.load(std::memory_order_acquire)) {
-        std::scoped_lock guard(Ffields);
-        handler = FOnAdded;
-    }
     // A group's parent is final once the group is in its parent's lists (see create_sub_group).
     TLogGroup* const parent = parent_group_unlocked();
-    if (handler)
-        (*handler)(static_cast<const ILogGroup*>(this), event);
+    FOnAdded.call(static_cast<const ILogGroup*>(this), event);
     const std::int32_t count = FStorages->Count();
     for (std::int32_t i = 0; i < count; ++i)
         if (const auto file = std::dynamic_pointer_cast<ILogFileInternal>(FStorages->GetItems(i)))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Common/guarded_handler.h"
 #include "log/core/log_event.h"
 #include "log/core/log_lists.h"
 
@@ -141,9 +142,8 @@ private:
     const std::shared_ptr<TLogStorageList> FStorages;
     const std::shared_ptr<TLogEventList> Fentries;
     const std::shared_ptr<TLogGroupList> FGroups;
+    TGuardedHandler<TOnLogeventAdded> FOnAdded; // under a lock of its own
     // Under the field lock of the event part:
-    std::shared_ptr<const TOnLogeventAdded> FOnAdded;
-    std::atomic<bool> Fhas_OnAdded{false}; // lets notify_added skip the lock when there is none
     std::shared_ptr<const TNotifyEvent> FOnChanged;
     QString Fname;
     QString Fheader;

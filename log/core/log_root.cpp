@@ -117,8 +117,7 @@ QString TLogRoot::native_language() const {
 }
 
 TOnLogFileLoaded TLogRoot::OnLogFileLoaded() const {
-    std::scoped_lock guard(Fsettings_lock);
-    return FOnLogFileLoaded ? *FOnLogFileLoaded : TOnLogFileLoaded();
+    return FOnLogFileLoaded.get();
 }
 
 QString TLogRoot::path() const {
@@ -189,9 +188,11 @@ void TLogRoot::set_native_language(const QString& value) {
 }
 
 void TLogRoot::set_OnLogFileLoaded(TOnLogFileLoaded value) {
-    auto handler = value ? std::make_shared<const TOnLogFileLoaded>(std::move(value)) : nullptr;
-    std::scoped_lock guard(Fsettings_lock);
-    FOnLogFileLoaded.swap(handler);
+    FOnLogFileLoaded.set(std::move(value));
+}
+
+void TLogRoot::notify_log_file_loaded(const ILogGroupPtr& LogGroup, ELogLoadType LoadingType) {
+    FOnLogFileLoaded.call(static_cast<const ILogRoot*>(this), LogGroup, LoadingType);
 }
 
 void TLogRoot::set_path(const QString& value) {

@@ -42,6 +42,9 @@ public:
     void set_long_time_format(const QString& value) override;
     void set_native_language(const QString& value) override;
     void set_OnLogFileLoaded(TOnLogFileLoaded value) override;
+    // Tells the loading handler, when one is set, that `LogGroup` was loaded; replacing the
+    // handler waits for this call.
+    void notify_log_file_loaded(const ILogGroupPtr& LogGroup, ELogLoadType LoadingType);
     void set_path(const QString& value) override;
     void set_short_date_format(const QString& value) override;
     void set_short_time_format(const QString& value) override;
@@ -75,7 +78,7 @@ private:
     QString Fnative_language = QStringLiteral("en-US");
     std::shared_ptr<const TFormatSettings> Ffs_local;
     std::shared_ptr<const TFormatSettings> Ffs_native;
-    std::shared_ptr<const TOnLogFileLoaded> FOnLogFileLoaded;
+    TGuardedHandler<TOnLogFileLoaded> FOnLogFileLoaded; // under a lock of its own
     TCrashList FCrashlist;
     const std::shared_ptr<TLogContextList> FContext_list;
 };

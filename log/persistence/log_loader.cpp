@@ -26,9 +26,8 @@ namespace {
 
 void notify_loaded(const ILogGroupPtr& group, ELogLoadType type) {
     const auto* event = dynamic_cast<const TLogEvent*>(group.get());
-    if (const ILogRootPtr root = event != nullptr ? event->root() : nullptr)
-        if (const TOnLogFileLoaded handler = root->OnLogFileLoaded())
-            handler(root.get(), group, type);
+    if (const auto root = event != nullptr ? event->root() : nullptr)
+        root->notify_log_file_loaded(group, type);
 }
 
 ILogGroupPtr add_reader_group(const ILogGroupPtr& group, Tgroup_kind kind = GK_READER) {

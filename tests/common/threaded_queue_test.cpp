@@ -114,7 +114,7 @@ TEST(ThreadedQueueNoWait, ScanDropUnlinksAndKeepsTheTailRight) {
 // Items live in blocks of slots; dropping must keep the order across block boundaries and leave
 // a tail that the next Enqueue continues from.
 TEST(ThreadedQueueNoWait, ScanDropAcrossBlocksKeepsTheOrder) {
-    constexpr int block = static_cast<int>(TBlockChain<Item>::slots);
+    constexpr int block = static_cast<int>(TBlockChain<Item>::slot_count);
     const std::vector<std::pair<int, std::function<bool(int)>>> cases = {
         {3 * block + 5, [](int id) { return id % 3 == 0; }},
         {3 * block + 5, [](int id) { return id < block; }},          // the head block
@@ -171,7 +171,7 @@ TEST(ThreadedQueueNoWait, ClearAndDestructionReleaseTheItems) {
 
 TEST(ThreadedQueueNoWait, ABurstBeyondTheKeptBlocksDrainsAndRefills) {
     constexpr int burst =
-        static_cast<int>(TBlockChain<Item>::kept_blocks * TBlockChain<Item>::slots) * 3 + 7;
+        static_cast<int>(TBlockChain<Item>::kept_blocks * TBlockChain<Item>::slot_count) * 3 + 7;
     TThreadedQueueNoWait<Item> queue;
     const auto watched = item(-1);
     for (int round = 0; round < 2; ++round) {

@@ -1,0 +1,590 @@
+#include "log/viewer/log_tree_model.h"
+
+#include "Common/assertion.h"
+
+#include <QBrush>
+
+#include <algorithm>
+
+namespace zel {
+
+namespace {
+
+constexpr std::array<const char*, TLogTreeModel::column_count> column_captions{
+    "When", "LastWhen", "Kind", "Ticks", "Unique Id", "Thread Id", "Repeat count", "Event"};
+
+constexpr std::array<const char*, TLogTreeModel::column_count - 1> cell_templates{
+    "{date_short} {time_short}",
+    "{last_date_short} {last_time_short}",
+    "{type}",
+    "{ticks}",
+    "{id}",
+    "{thread_id}",
+    "{repeat_count}"};
+
+// The Event column's template when neither the event nor its kind has one.
+constexpr const char* default_event_template = "{context}{text}";
+
+QString template_of(const ILogEvent& event, const TZelLogEntryDisplayOptions* options) {
+    QString text_template = event.PreProcessFormat();
+    if (text_template.isEmpty() && options != nullptr)
+        text_template = options->TextFormat();
+    return text_template;
+}
+
+// Sign of (a - b).
+template <class T>
+int compare(const T& a, const T& b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int compare_by_column(const ILogEvent& a, const ILogEvent& b, int column) {
+    switch (column) {
+    case 0:
+        return compare(a.when(), b.when());
+    case 1:
+        return compare(a.last_when(), b.last_when());
+    case 2:
+        return compare(a.log_type(), b.log_type());
+    case 3:
+        return compare(a.ticks(), b.ticks());
+    case 4:
+        return compare(a.id(), b.id());
+    case 5:
+        return compare(a.thread_id(), b.thread_id());
+    case 6:
+        return compare(a.repeat_count(), b.repeat_count());
+    default:
+        return 0;
+    }
+}
+
+QString display_lines(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+} // namespace
+
+// The rows of a group in ascending sort order (row = position, or its mirror when descending).
+struct TLogTreeModel::TChildren {
+    std::vector<TNodeId> ids;
+    bool dirty = false;    // in Fdirty
+    bool unsorted = false; // a row's sort key changed
+};
+
+struct TLogTreeModel::TNode {
+    ILogEventPtr FEntry;
+    std::unique_ptr<TChildren> children; // groups only, once they have rows
+    TNodeId parent = 0;
+    std::uint32_t pos = 0;
+    std::int32_t FColorIndex = 0;
+    TColor FOverrideColor = no_color;
+};
+
+// Nodes in fixed blocks, so that a node's id and address stay while others come and go. Node 0
+// stands for the root; freed nodes are reused.
+class TLogTreeModel::TNodeArena {
+public:
+    static constexpr std::uint32_t block_bits = 12;
+    static constexpr std::uint32_t block_size = 1u << block_bits;
+
+    TNodeArena() { Fblocks.push_back(std::make_unique<TNode[]>(block_size)); }
+
+    TNode& at(TNodeId id) { return Fblocks[id >> block_bits][id & (block_size - 1)]; }
+    bool valid(TNodeId id) const { return id > 0 && id < Fused; }
+
+    TNodeId allocate() {
+        if (!Ffree.empty()) {
+            const TNodeId id = Ffree.back();
+            Ffree.pop_back();
+            return id;
+        }
+        if (Fused == Fblocks.size() * block_size)
+            Fblocks.push_back(std::make_unique<TNode[]>(block_size));
+        return Fused++;
+    }
+    void release(TNodeId id) {
+        at(id) = TNode{};
+        Ffree.push_back(id);
+    }
+    // Every node but the root's is gone.
+    void reset() {
+        Fblocks.resize(1);
+        for (std::uint32_t i = 1; i < block_size; ++i)
+            Fblocks[0][i] = TNode{};
+        Fblocks[0][0].children.reset();
+        Fused = 1;
+        Ffree.clear();
+    }
+
+private:
+    std::vector<std::unique_ptr<TNode[]>> Fblocks;
+    std::vector<TNodeId> Ffree;
+    TNodeId Fused = 1;
+};
+
+TLogTreeModel::TLogTreeModel(const TZelLogEntryDisplayOptionsCollection& options, QObject* parent)
+    : QAbstractItemModel(parent)
+    , Foptions(options)
+    , Fnodes(std::make_unique<TNodeArena>()) {}
+
+TLogTreeModel::~TLogTreeModel() {
+    free_children(0);
+}
+
+TLogTreeModel::TNode& TLogTreeModel::node(TNodeId id) const {
+    return Fnodes->at(id);
+}
+
+const TLogTreeModel::TNode* TLogTreeModel::node_of(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    const auto id = static_cast<TNodeId>(index.internalId());
+    return Fnodes->valid(id) ? &node(id) : nullptr;
+}
+
+TLogTreeModel::TNodeId TLogTreeModel::linked_node(const ILogEvent& event) const {
+    const auto id = static_cast<TNodeId>(reinterpret_cast<quintptr>(event.data()));
+    // The data slot serves one viewer: trust it only when it names this model's node of it.
+    return Fnodes->valid(id) && node(id).FEntry.get() == &event ? id : 0;
+}
+
+int TLogTreeModel::row_of(TNodeId id) const {
+    const TNode& n = node(id);
+    const auto count = static_cast<int>(node(n.parent).children->ids.size());
+    const int pos = static_cast<int>(n.pos);
+    return Fsort_order == Qt::DescendingOrder ? count - 1 - pos : pos;
+}
+
+QModelIndex TLogTreeModel::index_of_node(TNodeId id, int column) const {
+    return id == 0 ? QModelIndex() : createIndex(row_of(id), column, quintptr{id});
+}
+
+std::int32_t TLogTreeModel::depth_of(TNodeId id) const {
+    std::int32_t depth = 0;
+    for (; id != 0; id = node(id).parent)
+        ++depth;
+    return depth;
+}
+
+void TLogTreeModel::set_root(const ILogGroupPtr& root) {
+    beginResetModel();
+    free_children(0);
+    Froot = root;
+    node(0).FEntry = root;
+    endResetModel();
+}
+
+void TLogTreeModel::clear() {
+    beginResetModel();
+    free_children(0);
+    endResetModel();
+}
+
+void TLogTreeModel::free_children(TNodeId id) {
+    if (TChildren* children = node(id).children.get()) {
+        for (const TNodeId child : children->ids)
+            free_subtree(child);
+        children->ids.clear();
+    }
+    if (id == 0) {
+        Fnodes->reset();
+        Fdirty.clear();
+    }
+}
+
+void TLogTreeModel::mark_dirty(TNodeId id) {
+    TNode& n = node(id);
+    if (!n.children)
+        n.children = std::make_unique<TChildren>();
+    if (!n.children->dirty) {
+        n.children->dirty = true;
+        Fdirty.push_back(id);
+    }
+}
+
+void TLogTreeModel::note_arrival(const ILogEventPtr& item) {
+    const ILogEventPtr& root_entry = node(0).FEntry;
+    if (!item || !root_entry)
+        return;
+    if (item.get() == root_entry.get()) {
+        mark_dirty(0);
+        return;
+    }
+    if (const TNodeId id = linked_node(*item)) {
+        const TNode& n = node(id);
+        emit dataChanged(index_of_node(id, 0), index_of_node(id, column_count - 1));
+        if (Fsort_column == 1 || Fsort_column == 6) // keys that change after placing
+            if (TChildren* siblings = node(n.parent).children.get(); siblings != nullptr) {
+                siblings->unsorted = true;
+                mark_dirty(n.parent);
+            }
+        if (item->log_type() == LK_GROUP)
+            mark_dirty(id);
+        return;
+    }
+    // The nearest ancestor with a row reads its entries again; the rows between appear then.
+    for (ILogGroupPtr group = item->parent(); group; group = group->parent()) {
+        if (group.get() == static_cast<const ILogEvent*>(root_entry.get())) {
+            mark_dirty(0);
+            return;
+        }
+        if (const TNodeId id = linked_node(*group)) {
+            mark_dirty(id);
+            return;
+        }
+    }
+}
+
+bool TLogTreeModel::sync(std::int32_t budget) {
+    while (!Fdirty.empty() && budget > 0) {
+        const TNodeId id = Fdirty.back();
+        if (!sync_group(id, budget))
+            break;
+        // sync_group may have marked new groups: find this one again.
+        const auto at = std::find(Fdirty.begin(), Fdirty.end(), id);
+        node(id).children->dirty = false;
+        Fdirty.erase(at);
+    }
+    return !Fdirty.empty();
+}
+
+bool TLogTreeModel::sync_group(TNodeId id, std::int32_t& budget) {
+    const auto group = std::dynamic_pointer_cast<ILogGroup>(node(id).FEntry);
+    TChildren& children = *node(id).children;
+    if (!group)
+        return true;
+    const QModelIndex parent_index = index_of_node(id);
+    const std::int32_t count = group->event_count();
+    if (count < static_cast<std::int32_t>(children.ids.size())) // the group was cleared
+        remove_children(id);
+    const auto have = static_cast<std::int32_t>(children.ids.size());
+    std::vector<ILogEventPtr> fresh;
+    fresh.reserve(static_cast<std::size_t>(std::min(count - have, budget)));
+    for (std::int32_t i = have; i < count && budget > 0; ++i, --budget) {
+        ILogEventPtr entry = group->getevent(i);
+        if (!entry)
+            break;
+        fresh.push_back(std::move(entry));
+    }
+    const bool done = have + static_cast<std::int32_t>(fresh.size()) >= count;
+    if (!fresh.empty()) {
+        const int added = static_cast<int>(fresh.size());
+        if (Fsort_order == Qt::DescendingOrder)
+            beginInsertRows(parent_index, 0, added - 1);
+        else
+            beginInsertRows(parent_index, have, have + added - 1);
+        for (ILogEventPtr& entry : fresh) {
+            const TNodeId child = Fnodes->allocate();
+            TNode& n = node(child);
+            n.parent = id;
+            n.pos = static_cast<std::uint32_t>(node(id).children->ids.size());
+            if (entry->log_type() == LK_GROUP) {
+                n.FColorIndex = next_group_color_index();
+                if (const auto sub = std::dynamic_pointer_cast<ILogGroup>(entry);
+                    sub && sub->event_count() > 0)
+                    mark_dirty(child);
+            }
+            entry->set_data(reinterpret_cast<void*>(quintptr{child}));
+            n.FEntry = std::move(entry);
+            node(id).children->ids.push_back(child);
+        }
+        endInsertRows();
+    }
+    TChildren& now = *node(id).children;
+    const bool unsorted = now.unsorted;
+    now.unsorted = false;
+    restore_order(id, unsorted ? 0 : static_cast<std::size_t>(std::max(have - 1, 0)));
+    if (id != 0 && (!fresh.empty() || unsorted))
+        emit dataChanged(index_of_node(id, 0), index_of_node(id, column_count - 1));
+    return done;
+}
+
+bool TLogTreeModel::less(TNodeId a, TNodeId b) const {
+    const ILogEvent& first = *node(a).FEntry;
+    const ILogEvent& second = *node(b).FEntry;
+    const int order = compare_by_column(first, second, Fsort_column);
+    return order != 0 ? order < 0 : first.index() < second.index();
+}
+
+bool TLogTreeModel::restore_order(TNodeId id, std::size_t from) {
+    std::vector<TNodeId>& ids = node(id).children->ids;
+    const auto start = ids.begin() + static_cast<std::ptrdiff_t>(std::min(from, ids.size()));
+    const auto by_key = [this](TNodeId a, TNodeId b) { return less(a, b); };
+    if (std::is_sorted(start, ids.end(), by_key))
+        return false;
+    emit layoutAboutToBeChanged({index_of_node(id)}, QAbstractItemModel::VerticalSortHint);
+    std::sort(ids.begin(), ids.end(), by_key);
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        node(ids[i]).pos = static_cast<std::uint32_t>(i);
+    remap_persistent_indexes();
+    emit layoutChanged({index_of_node(id)}, QAbstractItemModel::VerticalSortHint);
+    return true;
+}
+
+void TLogTreeModel::remap_persistent_indexes() {
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from) {
+        const auto id = static_cast<TNodeId>(index.internalId());
+        to.push_back(Fnodes->valid(id) ? index_of_node(id, index.column()) : QModelIndex());
+    }
+    changePersistentIndexList(from, to);
+}
+
+void TLogTreeModel::sort(int column, Qt::SortOrder order) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    Fsort_column = column;
+    Fsort_order = order;
+    std::vector<TNodeId> groups{0};
+    while (!groups.empty()) {
+        const TNodeId id = groups.back();
+        groups.pop_back();
+        TChildren* children = node(id).children.get();
+        if (children == nullptr)
+            continue;
+        std::sort(children->ids.begin(), children->ids.end(),
+                  [this](TNodeId a, TNodeId b) { return less(a, b); });
+        for (std::size_t i = 0; i < children->ids.size(); ++i) {
+            node(children->ids[i]).pos = static_cast<std::uint32_t>(i);
+            if (node(children->ids[i]).children)
+                groups.push_back(children->ids[i]);
+        }
+    }
+    remap_persistent_indexes();
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TLogTreeModel::remove_children(TNodeId id) {
+    TChildren* children = node(id).children.get();
+    if (children == nullptr || children->ids.empty())
+        return;
+    beginRemoveRows(index_of_node(id), 0, static_cast<int>(children->ids.size()) - 1);
+    for (const TNodeId child : children->ids)
+        free_subtree(child);
+    children->ids.clear();
+    endRemoveRows();
+}
+
+void TLogTreeModel::free_subtree(TNodeId id) {
+    TNode& n = node(id);
+    if (n.children) {
+        for (const TNodeId child : n.children->ids)
+            free_subtree(child);
+        if (n.children->dirty)
+            std::erase(Fdirty, id);
+    }
+    if (n.FEntry && n.FEntry->data() == reinterpret_cast<void*>(quintptr{id}))
+        n.FEntry->set_data(nullptr);
+    Fnodes->release(id);
+}
+
+ILogEventPtr TLogTreeModel::event_of(const QModelIndex& index) const {
+    const TNode* n = node_of(index);
+    return n != nullptr ? n->FEntry : nullptr;
+}
+
+QModelIndex TLogTreeModel::index_of(const ILogEventPtr& event) const {
+    if (!event)
+        return {};
+    const TNodeId id = linked_node(*event);
+    return id != 0 ? index_of_node(id) : QModelIndex();
+}
+
+void TLogTreeModel::set_color_mode(ELogColorMode value) {
+    if (value > lcmCustom)
+        raise_assertion("unknown color mode", "log/log.visualizer", 566);
+    Fcolor_mode = value;
+}
+
+void TLogTreeModel::set_override_color(const QModelIndex& index, TColor color) {
+    if (node_of(index) == nullptr)
+        return;
+    node(static_cast<TNodeId>(index.internalId())).FOverrideColor = color;
+    const QModelIndex first = index.siblingAtColumn(0);
+    emit dataChanged(first, first.siblingAtColumn(column_count - 1), {Qt::BackgroundRole});
+}
+
+TColor TLogTreeModel::kind_color(Tlog_kind kind) const {
+    const TZelLogEntryDisplayOptions* options = Foptions.FindByKind(kind);
+    return options != nullptr ? options->Color() : white_color;
+}
+
+std::optional<TColor> TLogTreeModel::row_color(const QModelIndex& index) const {
+    const TNode* n = node_of(index);
+    if (n == nullptr || !n->FEntry)
+        return std::nullopt;
+    if (n->FOverrideColor != no_color)
+        return n->FOverrideColor;
+    const bool is_group = n->FEntry->log_type() == LK_GROUP;
+    const auto id = static_cast<TNodeId>(index.internalId());
+    const auto by_depth = [&]() -> std::optional<TColor> {
+        if (is_group)
+            return group_palette(depth_of(id) % group_palette_size);
+        if (depth_of(id) <= 1 || n->parent == 0)
+            return std::nullopt;
+        return group_palette(depth_of(n->parent) % group_palette_size);
+    };
+    const auto by_group = [&]() -> std::optional<TColor> {
+        if (is_group)
+            return group_palette(n->FColorIndex);
+        if (depth_of(id) <= 1 || n->parent == 0)
+            return std::nullopt;
+        return group_palette(node(n->parent).FColorIndex);
+    };
+    const TColor own = kind_color(is_group ? LK_GROUP : n->FEntry->log_type());
+    switch (Fcolor_mode) {
+    case lcmNone:
+    case lcmCustom:
+        return std::nullopt;
+    case lcmKind:
+        return own;
+    case lcmDepth:
+        return by_depth();
+    case lcmGroup:
+        return by_group();
+    case lcmDepthKind:
+        return own == white_color ? by_depth() : own;
+    case lcmGroupKind:
+        return own == white_color ? by_group() : own;
+    }
+    raise_assertion("unknown color mode", "log/log.visualizer", 566);
+}
+
+QString TLogTreeModel::expand(const ILogEvent& event, const QString& text_template) const {
+    return event.preprocess(text_template, true, false);
+}
+
+QString TLogTreeModel::repeat_suffix(const ILogEvent& event) const {
+    const std::uint32_t repeats = event.repeat_count();
+    if (repeats == 0)
+        return {};
+    return QString::asprintf(" (Repeated %d times in %.1f Sec.)", static_cast<int>(repeats + 1),
+                             (event.last_when() - event.when()) * 86400.0);
+}
+
+QString TLogTreeModel::cell_text(const ILogEvent& event, int column) const {
+    if (column >= 0 && column < column_count - 1)
+        return expand(event, QString::fromLatin1(cell_templates[static_cast<std::size_t>(column)]));
+    if (column != column_count - 1)
+        return {};
+    QString text_template = template_of(event, Foptions.FindByKind(event.log_type()));
+    if (text_template.isEmpty())
+        text_template = QString::fromLatin1(default_event_template);
+    return expand(event, text_template) + repeat_suffix(event);
+}
+
+QString TLogTreeModel::event_text(const QModelIndex& index) const {
+    const TNode* n = node_of(index);
+    return n != nullptr && n->FEntry ? cell_text(*n->FEntry, column_count - 1) : QString();
+}
+
+QString TLogTreeModel::formated_text(const QModelIndex& index,
+                                     const TVisibleColumns& visible) const {
+    const TNode* n = node_of(index);
+    if (n == nullptr || !n->FEntry)
+        return {};
+    const ILogEvent& event = *n->FEntry;
+    QString text_template;
+    for (std::size_t column = 0; column < cell_templates.size(); ++column)
+        if (visible[column])
+            text_template += QString::fromLatin1(cell_templates[column]) + QStringLiteral(" | ");
+    if (visible[column_count - 1])
+        text_template += template_of(event, Foptions.FindByKind(event.log_type()));
+    if (text_template.isEmpty())
+        text_template = QStringLiteral("{text}");
+    return expand(event, text_template) + repeat_suffix(event);
+}
+
+QString TLogTreeModel::html_text(const QModelIndex& index) const {
+    const TNode* n = node_of(index);
+    if (n == nullptr || !n->FEntry)
+        return {};
+    const ILogEvent& event = *n->FEntry;
+    static constexpr std::array<const char*, column_count> labels{
+        "When", "Last when", "Type", "Ticks", "ID", "Thread Id", "Repeat Count", "Text"};
+    QString html = QStringLiteral("<p>");
+    for (std::size_t line = 0; line < labels.size(); ++line) {
+        html += QStringLiteral("<b>") + QString::fromLatin1(labels[line]) +
+                QStringLiteral("</b><IND x=\"85\">: ");
+        html += line < cell_templates.size()
+                    ? expand(event, QString::fromLatin1(cell_templates[line]))
+                    : event.text();
+        html += line + 1 < labels.size() ? QStringLiteral("<br>") : QStringLiteral("</p>");
+    }
+    return html;
+}
+
+QModelIndex TLogTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column < 0 || column >= column_count || row < 0)
+        return {};
+    TNodeId parent_id = 0;
+    if (parent.isValid()) {
+        if (node_of(parent) == nullptr || parent.column() != 0)
+            return {};
+        parent_id = static_cast<TNodeId>(parent.internalId());
+    }
+    const TChildren* children = node(parent_id).children.get();
+    const int count = children != nullptr ? static_cast<int>(children->ids.size()) : 0;
+    if (row >= count)
+        return {};
+    const int pos = Fsort_order == Qt::DescendingOrder ? count - 1 - row : row;
+    return createIndex(row, column, quintptr{children->ids[static_cast<std::size_t>(pos)]});
+}
+
+QModelIndex TLogTreeModel::parent(const QModelIndex& child) const {
+    const TNode* n = node_of(child);
+    return n != nullptr ? index_of_node(n->parent) : QModelIndex();
+}
+
+int TLogTreeModel::rowCount(const QModelIndex& parent) const {
+    TNodeId id = 0;
+    if (parent.isValid()) {
+        if (node_of(parent) == nullptr || parent.column() != 0)
+            return 0;
+        id = static_cast<TNodeId>(parent.internalId());
+    }
+    const TChildren* children = node(id).children.get();
+    return children != nullptr ? static_cast<int>(children->ids.size()) : 0;
+}
+
+int TLogTreeModel::columnCount(const QModelIndex& /*parent*/) const {
+    return column_count;
+}
+
+QVariant TLogTreeModel::data(const QModelIndex& index, int role) const {
+    const TNode* n = node_of(index);
+    if (n == nullptr || !n->FEntry)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return display_lines(cell_text(*n->FEntry, index.column()));
+    case Qt::BackgroundRole:
+        if (const std::optional<TColor> color = row_color(index))
+            return QBrush(to_qcolor(*color));
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant TLogTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= column_count)
+        return {};
+    return QString::fromLatin1(column_captions[static_cast<std::size_t>(section)]);
+}
+
+Qt::ItemFlags TLogTreeModel::flags(const QModelIndex& index) const {
+    const TNode* n = node_of(index);
+    if (n == nullptr || !n->FEntry)
+        return Qt::NoItemFlags;
+    const TZelLogEntryDisplayOptions* options = Foptions.FindByKind(n->FEntry->log_type());
+    if (options != nullptr && !options->Enabled())
+        return Qt::ItemIsSelectable;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+}
+
+} // namespace zel
