@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -199,7 +200,7 @@ TEST_F(DocumentTest, FileWrittenAgainAsksForOneReloadAndReloadReadsEveryPathInOr
     for (int i = 0; i < 5; ++i)
         session.root->add(LK_INFO, QStringLiteral("sent block %1").arg(i));
     ASSERT_TRUE(test::wait_until([&] { return reloads > 0; }));
-    // The burst of rewrites is one reload once they pause.
+    // The burst of rewrites is one reload.
     EXPECT_FALSE(test::wait_until([&] { return reloads > 1; }, 300));
 
     loaded.clear();
@@ -210,6 +211,23 @@ TEST_F(DocumentTest, FileWrittenAgainAsksForOneReloadAndReloadReadsEveryPathInOr
     // Still watched after the reload.
     session.root->add(LK_WARNING, QStringLiteral("slow reply"));
     EXPECT_TRUE(test::wait_until([&] { return reloads > 1; }));
+}
+
+// A session that never pauses is still shown as it goes: the reload comes while it writes.
+TEST_F(DocumentTest, SessionWritingWithoutPauseIsReloadedWhileItWrites) {
+    const QString file = path("busy.20240131.120000.000.log");
+    TWritingSession session(file);
+    session.root->add(LK_INFO, QStringLiteral("connected"));
+    document.set_reload_delay(100);
+    document.open({file});
+    QTimer writer;
+    int written = 0;
+    QObject::connect(&writer, &QTimer::timeout, [&] {
+        session.root->add(LK_INFO, QStringLiteral("block %1").arg(++written));
+    });
+    writer.start(5);
+    EXPECT_TRUE(test::wait_until([&] { return reloads > 0; }));
+    writer.stop();
 }
 
 TEST_F(DocumentTest, RemovedFileKeepsWhatWasReadAndSaysSo) {

@@ -138,7 +138,10 @@ void TLogViewerDocument::file_changed(const QString& path) {
                      true);
         return;
     }
-    Freload_timer.start();
+    // Counted from the first change, not the last: a session that keeps writing is still
+    // shown as it goes.
+    if (!Freload_timer.isActive())
+        Freload_timer.start();
 }
 
 } // namespace zel

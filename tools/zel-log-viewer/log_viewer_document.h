@@ -12,7 +12,8 @@ namespace zel {
 // What the log viewer program has open, and what it tells the user about it: the log files,
 // folders of logs and crash lists opened, in order, each read through the loader the window
 // supplies (the viewer's LoadLogFromFile). An opened file that changes on disk (a session still
-// writing it) asks for a reload once the changes pause. Knows no widgets.
+// writing it) asks for a reload a moment after the change, once for all the changes of that
+// moment. Knows no widgets.
 class TLogViewerDocument : public QObject {
     Q_OBJECT
 
@@ -36,7 +37,7 @@ public:
     const QStringList& paths() const { return Fpaths; }
     bool loading() const { return Floading; }
 
-    // The pause after the last change on disk before a reload is asked for.
+    // The wait after a change on disk before a reload is asked for.
     void set_reload_delay(int milliseconds) { Freload_timer.setInterval(milliseconds); }
 
 signals:
