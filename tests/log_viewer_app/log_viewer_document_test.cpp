@@ -169,8 +169,8 @@ TEST_F(DocumentTest, SeveralPathsGiveOneMessageNamingEachAndTheSamePathOpensOnce
 }
 
 // The viewer's loader lets the event loop run, so a drop or a menu choice can ask for another
-// open while one is loading: it is loaded after, never inside, the running load.
-TEST_F(DocumentTest, OpenAskedDuringALoadRunsAfterIt) {
+// open or a reload while one is loading: it is done after, never inside, the running load.
+TEST_F(DocumentTest, OpenAndReloadAskedDuringALoadComeAfterIt) {
     const QString first = path(a_log(*this));
     write_file("second.txt", "not a log");
     const QString second = path("second.txt");
@@ -178,12 +178,17 @@ TEST_F(DocumentTest, OpenAskedDuringALoadRunsAfterIt) {
     int deepest = 0;
     during_load = [&](const QString& file) {
         deepest = std::max(deepest, ++depth);
-        if (file == first)
+        if (file == first) {
             document.open({second});
+            document.request_reload();
+        }
         --depth;
     };
+    document.set_reload_delay(1);
     document.open({first});
     EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(reloads, 0);
+    EXPECT_TRUE(test::wait_until([&] { return reloads == 1; }));
     EXPECT_EQ(loaded, (std::vector<QString>{first, second}));
     EXPECT_EQ(document.paths(), (QStringList{first, second}));
 }

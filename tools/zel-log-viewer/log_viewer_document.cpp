@@ -138,7 +138,11 @@ void TLogViewerDocument::file_changed(const QString& path) {
                      true);
         return;
     }
-    // Counted from the first change, not the last: a session that keeps writing is still
+    request_reload();
+}
+
+void TLogViewerDocument::request_reload() {
+    // Counted from the first request, not the last: a session that keeps writing is still
     // shown as it goes.
     if (!Freload_timer.isActive())
         Freload_timer.start();

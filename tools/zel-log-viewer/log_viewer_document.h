@@ -31,6 +31,9 @@ public:
     // emptied.
     void reload();
 
+    // Asks for a reload (reload_requested) a moment from now, and never while a load runs.
+    void request_reload();
+
     // Forgets every opened path.
     void close_all();
 

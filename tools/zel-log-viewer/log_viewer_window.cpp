@@ -265,8 +265,8 @@ void TLogViewerWindow::build_file_menu() {
             !folder.isEmpty())
             open({folder});
     });
-    menu->addAction(QStringLiteral("&Reload"), QKeySequence::Refresh, this,
-                    &TLogViewerWindow::reload_keeping_view);
+    menu->addAction(QStringLiteral("&Reload"), QKeySequence::Refresh, &Fdocument,
+                    &TLogViewerDocument::request_reload);
     menu->addAction(QStringLiteral("&Close all"), this, &TLogViewerWindow::close_all);
     menu->addSeparator();
     menu->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, &QWidget::close);
@@ -344,6 +344,11 @@ void TLogViewerWindow::show_message(const QString& text, bool error) {
 }
 
 void TLogViewerWindow::close_all() {
+    // The loader is filling a group of the root; it cannot be taken away under it.
+    if (Fdocument.loading()) {
+        show_message(QStringLiteral("Wait until the logs are read, then close them"), false);
+        return;
+    }
     Fviewer->Clear();
     Froot->clear_entries();
     Fdocument.close_all();
