@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -12,8 +13,9 @@
 namespace zel {
 
 // A notification handler that any thread may call and that can be replaced while calls run.
-// Replacing it waits until every call in progress on another thread has returned, so that once
-// `set` returns the old handler is never entered again and whatever it refers to may go. The
+// Replacing it waits until every call of the old handler in progress on another thread has
+// returned, so that once `set` returns the old handler is never entered again and whatever it
+// refers to may go; calls of the new handler that start meanwhile are not waited for. The
 // handler itself runs without any lock held; a call that replaces the handler from inside the
 // handler does not wait for itself, and two threads that replace it from inside their own calls
 // do not wait for each other.
@@ -32,7 +34,7 @@ public:
             if (!Fhandler)
                 return;
             handler = Fhandler;
-            Fcallers.push_back(self);
+            Fcallers.push_back({self, Fgeneration});
         }
         const TLeave leave{*this, self};
         (*handler)(std::forward<Args>(args)...);
@@ -46,12 +48,13 @@ public:
         std::unique_lock guard(Fmutex);
         Fassigned.store(handler != nullptr, std::memory_order_release);
         Fhandler.swap(handler);
+        const std::uint64_t generation = ++Fgeneration;
         Fwaiting.push_back(self);
         Fchanged.notify_all(); // a replacer waiting on this thread's call no longer needs to
         Fchanged.wait(guard, [&] {
-            return std::all_of(Fcallers.begin(), Fcallers.end(), [&](std::thread::id caller) {
-                return caller == self ||
-                       std::find(Fwaiting.begin(), Fwaiting.end(), caller) != Fwaiting.end();
+            return std::all_of(Fcallers.begin(), Fcallers.end(), [&](const TCall& caller) {
+                return caller.generation >= generation || caller.thread == self ||
+                       std::find(Fwaiting.begin(), Fwaiting.end(), caller.thread) != Fwaiting.end();
             });
         });
         Fwaiting.erase(std::find(Fwaiting.begin(), Fwaiting.end(), self));
@@ -66,6 +69,11 @@ public:
     }
 
 private:
+    struct TCall {
+        std::thread::id thread;
+        std::uint64_t generation; // of the handler it runs
+    };
+
     struct TLeave {
         TGuardedHandler& owner;
         std::thread::id self;
@@ -76,7 +84,9 @@ private:
         TLeave& operator=(const TLeave&) = delete;
         ~TLeave() {
             std::scoped_lock guard(owner.Fmutex);
-            owner.Fcallers.erase(std::find(owner.Fcallers.begin(), owner.Fcallers.end(), self));
+            owner.Fcallers.erase(
+                std::find_if(owner.Fcallers.begin(), owner.Fcallers.end(),
+                             [&](const TCall& call) { return call.thread == self; }));
             if (!owner.Fwaiting.empty())
                 owner.Fchanged.notify_all();
         }
@@ -86,7 +96,8 @@ private:
     std::condition_variable Fchanged;
     std::shared_ptr<const Handler> Fhandler;
     std::atomic<bool> Fassigned{false};
-    std::vector<std::thread::id> Fcallers; // one entry per call in progress
+    std::uint64_t Fgeneration = 0;         // how many times the handler was set
+    std::vector<TCall> Fcallers;           // one entry per call in progress
     std::vector<std::thread::id> Fwaiting; // threads inside set
 };
 

@@ -69,17 +69,18 @@ QString display_lines(QString text) {
 // The rows of a group in ascending sort order (row = position, or its mirror when descending).
 struct TLogTreeModel::TChildren {
     std::vector<TNodeId> ids;
-    bool dirty = false;    // in Fdirty
-    bool unsorted = false; // a row's sort key changed
+    std::int32_t FColorIndex = 0; // the group's palette index
+    bool dirty = false;           // in Fdirty
+    bool unsorted = false;        // a row's sort key changed
 };
 
+// Kept to 32 bytes: a log holds many rows. What only groups need lives in their TChildren,
+// the rare override colours in a map of their own.
 struct TLogTreeModel::TNode {
     ILogEventPtr FEntry;
-    std::unique_ptr<TChildren> children; // groups only, once they have rows
+    std::unique_ptr<TChildren> children; // groups only
     TNodeId parent = 0;
     std::uint32_t pos = 0;
-    std::int32_t FColorIndex = 0;
-    TColor FOverrideColor = no_color;
 };
 
 // Nodes in fixed blocks, so that a node's id and address stay while others come and go. Node 0
@@ -88,6 +89,7 @@ class TLogTreeModel::TNodeArena {
 public:
     static constexpr std::uint32_t block_bits = 12;
     static constexpr std::uint32_t block_size = 1u << block_bits;
+    static_assert(sizeof(void*) != 8 || sizeof(TNode) == 32);
 
     TNodeArena() { Fblocks.push_back(std::make_unique<TNode[]>(block_size)); }
 
@@ -191,6 +193,8 @@ void TLogTreeModel::free_children(TNodeId id) {
     if (id == 0) {
         Fnodes->reset();
         Fdirty.clear();
+        Fchanged.clear();
+        Foverride_colors.clear();
     }
 }
 
@@ -214,7 +218,7 @@ void TLogTreeModel::note_arrival(const ILogEventPtr& item) {
     }
     if (const TNodeId id = linked_node(*item)) {
         const TNode& n = node(id);
-        emit dataChanged(index_of_node(id, 0), index_of_node(id, column_count - 1));
+        note_changed(id);
         if (Fsort_column == 1 || Fsort_column == 6) // keys that change after placing
             if (TChildren* siblings = node(n.parent).children.get(); siblings != nullptr) {
                 siblings->unsorted = true;
@@ -235,6 +239,25 @@ void TLogTreeModel::note_arrival(const ILogEventPtr& item) {
             return;
         }
     }
+}
+
+void TLogTreeModel::note_changed(TNodeId id) {
+    if (std::find(Fchanged.begin(), Fchanged.end(), id) != Fchanged.end())
+        return;
+    if (Fchanged.size() < max_changed_rows)
+        Fchanged.push_back(id);
+    else
+        Fmany_changed = true;
+}
+
+bool TLogTreeModel::flush_changes() {
+    for (const TNodeId id : Fchanged)
+        if (Fnodes->valid(id) && node(id).FEntry)
+            Q_EMIT dataChanged(index_of_node(id, 0), index_of_node(id, column_count - 1));
+    Fchanged.clear();
+    const bool many = Fmany_changed;
+    Fmany_changed = false;
+    return many;
 }
 
 bool TLogTreeModel::sync(std::int32_t budget) {
@@ -281,7 +304,8 @@ bool TLogTreeModel::sync_group(TNodeId id, std::int32_t& budget) {
             n.parent = id;
             n.pos = static_cast<std::uint32_t>(node(id).children->ids.size());
             if (entry->log_type() == LK_GROUP) {
-                n.FColorIndex = next_group_color_index();
+                n.children = std::make_unique<TChildren>();
+                n.children->FColorIndex = next_group_color_index();
                 if (const auto sub = std::dynamic_pointer_cast<ILogGroup>(entry);
                     sub && sub->event_count() > 0)
                     mark_dirty(child);
@@ -297,7 +321,7 @@ bool TLogTreeModel::sync_group(TNodeId id, std::int32_t& budget) {
     now.unsorted = false;
     restore_order(id, unsorted ? 0 : static_cast<std::size_t>(std::max(have - 1, 0)));
     if (id != 0 && (!fresh.empty() || unsorted))
-        emit dataChanged(index_of_node(id, 0), index_of_node(id, column_count - 1));
+        note_changed(id); // its entry count shows in its text
     return done;
 }
 
@@ -314,12 +338,12 @@ bool TLogTreeModel::restore_order(TNodeId id, std::size_t from) {
     const auto by_key = [this](TNodeId a, TNodeId b) { return less(a, b); };
     if (std::is_sorted(start, ids.end(), by_key))
         return false;
-    emit layoutAboutToBeChanged({index_of_node(id)}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutAboutToBeChanged({index_of_node(id)}, QAbstractItemModel::VerticalSortHint);
     std::sort(ids.begin(), ids.end(), by_key);
     for (std::size_t i = 0; i < ids.size(); ++i)
         node(ids[i]).pos = static_cast<std::uint32_t>(i);
     remap_persistent_indexes();
-    emit layoutChanged({index_of_node(id)}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutChanged({index_of_node(id)}, QAbstractItemModel::VerticalSortHint);
     return true;
 }
 
@@ -335,7 +359,7 @@ void TLogTreeModel::remap_persistent_indexes() {
 }
 
 void TLogTreeModel::sort(int column, Qt::SortOrder order) {
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     Fsort_column = column;
     Fsort_order = order;
     std::vector<TNodeId> groups{0};
@@ -354,7 +378,7 @@ void TLogTreeModel::sort(int column, Qt::SortOrder order) {
         }
     }
     remap_persistent_indexes();
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void TLogTreeModel::remove_children(TNodeId id) {
@@ -378,6 +402,7 @@ void TLogTreeModel::free_subtree(TNodeId id) {
     }
     if (n.FEntry && n.FEntry->data() == reinterpret_cast<void*>(quintptr{id}))
         n.FEntry->set_data(nullptr);
+    Foverride_colors.erase(id);
     Fnodes->release(id);
 }
 
@@ -402,9 +427,13 @@ void TLogTreeModel::set_color_mode(ELogColorMode value) {
 void TLogTreeModel::set_override_color(const QModelIndex& index, TColor color) {
     if (node_of(index) == nullptr)
         return;
-    node(static_cast<TNodeId>(index.internalId())).FOverrideColor = color;
+    const auto id = static_cast<TNodeId>(index.internalId());
+    if (color == no_color)
+        Foverride_colors.erase(id);
+    else
+        Foverride_colors[id] = color;
     const QModelIndex first = index.siblingAtColumn(0);
-    emit dataChanged(first, first.siblingAtColumn(column_count - 1), {Qt::BackgroundRole});
+    Q_EMIT dataChanged(first, first.siblingAtColumn(column_count - 1), {Qt::BackgroundRole});
 }
 
 TColor TLogTreeModel::kind_color(Tlog_kind kind) const {
@@ -416,10 +445,14 @@ std::optional<TColor> TLogTreeModel::row_color(const QModelIndex& index) const {
     const TNode* n = node_of(index);
     if (n == nullptr || !n->FEntry)
         return std::nullopt;
-    if (n->FOverrideColor != no_color)
-        return n->FOverrideColor;
-    const bool is_group = n->FEntry->log_type() == LK_GROUP;
     const auto id = static_cast<TNodeId>(index.internalId());
+    if (const auto found = Foverride_colors.find(id); found != Foverride_colors.end())
+        return found->second;
+    const bool is_group = n->FEntry->log_type() == LK_GROUP;
+    const auto color_index = [this](TNodeId group) {
+        const TChildren* children = node(group).children.get();
+        return children != nullptr ? children->FColorIndex : 0;
+    };
     const auto by_depth = [&]() -> std::optional<TColor> {
         if (is_group)
             return group_palette(depth_of(id) % group_palette_size);
@@ -429,10 +462,10 @@ std::optional<TColor> TLogTreeModel::row_color(const QModelIndex& index) const {
     };
     const auto by_group = [&]() -> std::optional<TColor> {
         if (is_group)
-            return group_palette(n->FColorIndex);
+            return group_palette(color_index(id));
         if (depth_of(id) <= 1 || n->parent == 0)
             return std::nullopt;
-        return group_palette(node(n->parent).FColorIndex);
+        return group_palette(color_index(n->parent));
     };
     const TColor own = kind_color(is_group ? LK_GROUP : n->FEntry->log_type());
     switch (Fcolor_mode) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace zel {
@@ -45,6 +46,10 @@ public:
     // Places up to `budget` new rows; true when more work is waiting.
     bool sync(std::int32_t budget);
     bool has_work() const { return !Fdirty.empty(); }
+    // Tells the views of the rows changed since the last call, a few at most; true when more
+    // changed and the whole view is to be painted again. (Telling a tree view of a row costs a
+    // search through its rows: a burst of many would cost a search each.)
+    bool flush_changes();
 
     ILogEventPtr event_of(const QModelIndex& index) const;
     // The row of `event` in this model (column 0), invalid when it has none.
@@ -100,6 +105,7 @@ private:
     QModelIndex index_of_node(TNodeId id, int column = 0) const;
     std::int32_t depth_of(TNodeId id) const;
     void mark_dirty(TNodeId id);
+    void note_changed(TNodeId id);
     // Reads a group's entries again; places up to `budget` new rows. True when done.
     bool sync_group(TNodeId id, std::int32_t& budget);
     // Removes a group's rows, telling the views.
@@ -120,6 +126,10 @@ private:
     std::unique_ptr<TNodeArena> Fnodes;
     ILogGroupPtr Froot;
     std::vector<TNodeId> Fdirty; // groups whose entries are to be read again
+    std::unordered_map<TNodeId, TColor> Foverride_colors;
+    static constexpr std::size_t max_changed_rows = 16;
+    std::vector<TNodeId> Fchanged;
+    bool Fmany_changed = false;
     ELogColorMode Fcolor_mode = lcmKind;
     std::int32_t Fsort_column = 0;
     Qt::SortOrder Fsort_order = Qt::DescendingOrder;

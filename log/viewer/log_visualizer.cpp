@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QTimer>
 
 #include <array>
 #include <chrono>
@@ -24,6 +25,9 @@ constexpr std::array<int, TZelLogVisualizer::column_count> column_widths{100, 10
 // thread keeps painting and answering during a burst.
 constexpr auto drain_turn = std::chrono::milliseconds(12);
 constexpr std::int32_t rows_per_step = 1024;
+// Pause between two drains while events keep coming: each drain makes the tree view lay out its
+// rows again, so bursts are taken a bounded number of times per second.
+constexpr auto drain_pause = std::chrono::milliseconds(30);
 constexpr int items_per_turn = 4096;
 
 // Clears a flag on every way out of a scope.
@@ -73,6 +77,9 @@ TZelLogVisualizer::TZelLogVisualizer(QWidget* owner)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     build_columns();
     build_header_menu();
+    Fdrain_timer = new QTimer(this);
+    Fdrain_timer->setSingleShot(true);
+    connect(Fdrain_timer, &QTimer::timeout, this, &TZelLogVisualizer::drain);
     connect(Fmodel, &QAbstractItemModel::rowsInserted, this,
             &TZelLogVisualizer::hide_rows_of_hidden_kinds);
 }
@@ -231,8 +238,18 @@ void TZelLogVisualizer::post_wake_up() {
 bool TZelLogVisualizer::event(QEvent* e) {
     if (e->type() != WM_LOG_RECEIVED)
         return QTreeView::event(e);
-    drain();
+    schedule_drain();
     return true;
+}
+
+void TZelLogVisualizer::schedule_drain() {
+    const auto since = std::chrono::steady_clock::now() - Flast_drain;
+    if (since >= drain_pause) {
+        drain();
+        return;
+    }
+    if (!Fdrain_timer->isActive())
+        Fdrain_timer->start(std::chrono::ceil<std::chrono::milliseconds>(drain_pause - since));
 }
 
 void TZelLogVisualizer::drain() {
@@ -258,6 +275,9 @@ void TZelLogVisualizer::drain() {
     }
     while (Fmodel->sync(rows_per_step) && std::chrono::steady_clock::now() < deadline) {
     }
+    if (Fmodel->flush_changes())
+        viewport()->update();
+    Flast_drain = std::chrono::steady_clock::now();
     if (FOnLogAdded)
         for (const ILogEventPtr& entry : taken)
             FOnLogAdded(this, entry);

@@ -11,9 +11,11 @@
 #include <QTreeView>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 class QMenu;
+class QTimer;
 
 namespace zel {
 
@@ -121,6 +123,8 @@ private:
     void DoLogReceived(const void* Sender, const ILogEventPtr& Entry);
     void DoLogFileLoaded(const void* Sender, const ILogGroupPtr& LogGroup,
                          ELogLoadType LoadingType);
+    // Drains now, or once the pause after the previous drain is over.
+    void schedule_drain();
     void drain();
     void post_wake_up();
     void detach();
@@ -142,7 +146,9 @@ private:
     std::atomic<bool> FLock{false};
     std::atomic<bool> Fdestroying{false};
     std::atomic<bool> Fwake_pending{false}; // one posted wake-up until the drain starts
-    ILogGroupPtr Fsource;                   // the group whose OnAdded feeds the viewer
+    QTimer* Fdrain_timer = nullptr;
+    std::chrono::steady_clock::time_point Flast_drain;
+    ILogGroupPtr Fsource; // the group whose OnAdded feeds the viewer
     TOnLogFileLoaded FOnLogFileLoaded;
     bool FLgvReady = false;
     std::unique_ptr<TSearchData> FSearchData;

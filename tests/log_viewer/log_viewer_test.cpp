@@ -1,3 +1,4 @@
+#include "filesystem/memory_stream.h"
 #include "tests/log_viewer/viewer_fixture.h"
 
 #include <QAction>
@@ -254,6 +255,32 @@ TEST_F(Viewer, AnotherDisplayedRootIsShownFromTheNextDrain) {
     root->add(LK_INFO, QStringLiteral("outside again")); // not under the displayed root
     group->add(LK_INFO, QStringLiteral("three"));
     ASSERT_TRUE(wait_rows(3));
+}
+
+TEST_F(Viewer, ALoadedLogArrivesAsAReaderGroup) {
+    const QByteArray text = ":std_log='s.log'\r\n:library=false\r\n:app_name=sender\r\n"
+                            ":most_recent=last\r\n:event_header='{type}'\r\n:status=stopped\r\n"
+                            "\r\nHint        from memory\r\n";
+    std::vector<std::byte> bytes;
+    for (const char c : text)
+        bytes.push_back(static_cast<std::byte>(c));
+    TMemoryByteStream stream(std::move(bytes));
+    ASSERT_TRUE(viewer->LoadLogFromStream(stream, QStringLiteral("the caption"), false));
+    ASSERT_TRUE(wait_rows(1));
+    const QModelIndex reader = model().index(0, 0);
+    const auto group = std::dynamic_pointer_cast<ILogGroup>(viewer->EventOf(reader));
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->text(), QStringLiteral("the caption"));
+    ASSERT_TRUE(wait_rows(group->event_count(), reader)); // the header info and the entry
+    ILogEventPtr loaded;
+    for (std::int32_t i = 0; i < group->event_count(); ++i)
+        if (group->getevent(i)->log_type() == LK_HINT)
+            loaded = group->getevent(i);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(model().parent(node(loaded)), reader);
+    EXPECT_EQ(model().event_text(node(loaded)), QStringLiteral("from memory"));
+
+    EXPECT_FALSE(viewer->LoadLogFromFile(QStringLiteral("/nonexistent/missing.log")));
 }
 
 TEST_F(Viewer, ClearDropsTheRowsUntilTheNextArrival) {

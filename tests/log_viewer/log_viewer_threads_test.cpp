@@ -9,6 +9,8 @@ namespace {
 
 class ViewerThreads : public ViewerTest {
 protected:
+    bool shown() const override { return false; }
+
     // The rows under `parent` show exactly the entries of `group`, recursively.
     bool shows(const QModelIndex& parent, const ILogGroupPtr& group) const {
         const int rows = model().rowCount(parent);
@@ -70,7 +72,6 @@ TEST_F(ViewerThreads, AViewerDestroyedWhileThreadsLogIsNeverCalledAfterwards) {
         tester.reset();
         viewer = std::make_unique<TZelLogVisualizer>();
         viewer->Loaded(root);
-        viewer->show();
         ASSERT_TRUE(test::wait_until([&] { return model().rowCount() > 0; }));
         viewer.reset(); // detaches and waits for calls in progress
         EXPECT_FALSE(static_cast<bool>(root->OnAdded()));
