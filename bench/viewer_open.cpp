@@ -8,6 +8,7 @@
 #include "log/core/log_root.h"
 #include "log/core/log_unit.h"
 #include "log/persistence/log_persistence.h"
+#include "log/viewer/log_tree_model.h"
 #include "log/viewer/log_visualizer.h"
 #include "tools/zel-log-viewer/viewer_settle.h"
 
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     timing loader{1e9, 1e9};
     timing viewer_open{1e9, 1e9};
     bool complete = true;
+    std::int32_t rows = 0;
     for (int run = 0; run < runs; ++run) {
         {
             const auto root = reading_root();
@@ -75,6 +77,8 @@ int main(int argc, char** argv) {
                                    complete = settle_viewer(viewer, 120000) && complete;
                                    viewer.viewport()->repaint();
                                }));
+            rows = 0;
+            viewer.LogModel()->for_each_row({}, [&rows](const QModelIndex&) { ++rows; });
             viewer.Clear();
             root->clear_all();
         }
@@ -82,7 +86,7 @@ int main(int argc, char** argv) {
     default_log_root.reset();
 
     const double ratio = viewer_open.cpu_s / loader.cpu_s;
-    std::printf("file: %d events\n", bench::sample_log_events);
+    std::printf("file: %d events, %d rows in the viewer\n", bench::sample_log_events, rows);
     std::printf("loader alone:           %.3f s (cpu %.3f s)\n", loader.wall_s, loader.cpu_s);
     std::printf("opened in the viewer:   %.3f s (cpu %.3f s)%s\n", viewer_open.wall_s,
                 viewer_open.cpu_s, complete ? "" : " (rows still missing at the time limit)");
