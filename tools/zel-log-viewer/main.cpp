@@ -19,10 +19,12 @@ constexpr int screenshot_settle_ms = 60000;
 } // namespace
 
 int main(int argc, char** argv) {
-    const QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zel-log-viewer"));
-    const zel::TViewerArguments arguments =
-        zel::parse_viewer_arguments(QApplication::arguments().mid(1));
+    // The command line is read before the window system is reached, so that --help, --version
+    // and mistakes are answered without a display.
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words.append(QString::fromLocal8Bit(argv[i]));
+    const zel::TViewerArguments arguments = zel::parse_viewer_arguments(words);
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "zel-log-viewer: %s\n%s", qPrintable(arguments.error),
                      zel::viewer_usage);
@@ -37,6 +39,11 @@ int main(int argc, char** argv) {
                     qPrintable(zel::get_file_version_dotted(QString(), "unknown")));
         return 0;
     }
+    // A screenshot needs no screen.
+    if (!arguments.screenshot.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zel-log-viewer"));
 
     // The logs opened are read below the program's own root, which gives loaded events their
     // times; the unit releases the tree at the end, after the window.
