@@ -75,11 +75,14 @@ struct TLogTreeModel::TChildren {
 };
 
 // Kept to 24 bytes: a log holds many rows. What only groups need lives in their TChildren,
-// kept apart by node id, the rare override colours in a map of their own.
+// kept apart by node id, the rare override colours in a map of their own. The event's kind is
+// kept too: a view asks the flags of every row it lays out, and reading them from the events
+// would touch the memory of each.
 struct TLogTreeModel::TNode {
     ILogEventPtr FEntry;
     TNodeId parent = 0;
-    std::uint32_t pos = 0;
+    std::uint32_t pos : 28 = 0;
+    std::uint32_t kind : 4 = LK_DECORATION;
 };
 
 // Nodes in fixed blocks, so that a node's id and address stay while others come and go, and the
@@ -222,7 +225,8 @@ void TLogTreeModel::note_arrival(const ILogEventPtr& item) {
         return;
     }
     if (const TNodeId id = linked_node(*item)) {
-        const TNode& n = node(id);
+        TNode& n = node(id);
+        n.kind = item->log_type();
         note_changed(id);
         if (Fsort_column == 1 || Fsort_column == 6) // keys that change after placing
             if (TChildren* siblings = Fnodes->children(n.parent); siblings != nullptr) {
@@ -301,8 +305,9 @@ bool TLogTreeModel::sync_group(TNodeId id, std::int32_t& budget) {
             const TNodeId child = Fnodes->allocate();
             TNode& n = node(child);
             n.parent = id;
+            n.kind = entry->log_type();
             n.pos = static_cast<std::uint32_t>(children.ids.size());
-            if (entry->log_type() == LK_GROUP) {
+            if (n.kind == LK_GROUP) {
                 Fnodes->make_children(child).FColorIndex = next_group_color_index();
                 if (const auto sub = std::dynamic_pointer_cast<ILogGroup>(entry);
                     sub && sub->event_count() > 0)
@@ -612,10 +617,13 @@ Qt::ItemFlags TLogTreeModel::flags(const QModelIndex& index) const {
     const TNode* n = node_of(index);
     if (n == nullptr || !n->FEntry)
         return Qt::NoItemFlags;
-    const TZelLogEntryDisplayOptions* options = Foptions.FindByKind(n->FEntry->log_type());
+    const auto kind = static_cast<Tlog_kind>(n->kind);
+    // Spares the views a question for the children of each row they lay out.
+    const Qt::ItemFlags leaf = kind == LK_GROUP ? Qt::NoItemFlags : Qt::ItemNeverHasChildren;
+    const TZelLogEntryDisplayOptions* options = Foptions.FindByKind(kind);
     if (options != nullptr && !options->Enabled())
-        return Qt::ItemIsSelectable;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+        return Qt::ItemIsSelectable | leaf;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | leaf;
 }
 
 } // namespace zel
