@@ -28,7 +28,7 @@ constexpr auto drain_turn = std::chrono::milliseconds(12);
 constexpr std::int32_t rows_per_step = 1024;
 // Pause between two drains while events keep coming: each drain makes the tree view lay out its
 // rows again, so bursts are taken a bounded number of times per second.
-constexpr auto drain_pause = std::chrono::milliseconds(30);
+constexpr auto drain_pause = std::chrono::milliseconds(50);
 constexpr int items_per_turn = 4096;
 
 // Clears a flag on every way out of a scope.

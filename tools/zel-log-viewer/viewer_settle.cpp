@@ -6,6 +6,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace zel {
 
@@ -34,6 +37,9 @@ bool viewer_shows_whole_log(const TZelLogVisualizer& viewer) {
 
 bool settle_viewer(TZelLogVisualizer& viewer, int timeout_ms) {
     const QDeadlineTimer deadline(timeout_ms);
+    // Wakes the wait below at least this often: a viewer between two drain turns posts nothing.
+    QTimer wake;
+    wake.setSingleShot(true);
     for (;;) {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -41,6 +47,8 @@ bool settle_viewer(TZelLogVisualizer& viewer, int timeout_ms) {
             return true;
         if (deadline.hasExpired())
             return false;
+        wake.start(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 20)));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 }
 
