@@ -146,6 +146,7 @@ TEST_F(Viewer, RowColoursFollowTheColourMode) {
 
 TEST_F(Viewer, TheSixteenthGroupWrapsToPaletteEntryZero) {
     std::vector<ILogGroupPtr> groups;
+    groups.reserve(16);
     for (int i = 0; i < 16; ++i)
         groups.push_back(root->new_group(QStringLiteral("group %1").arg(i)));
     ASSERT_TRUE(wait_rows(16));
