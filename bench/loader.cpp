@@ -4,6 +4,7 @@
 // into views of the text without a copy of each line). The ratio is ours / baseline
 // processor time (the machine may be busy with other work, which only wall-clock times show).
 #include "bench/bench_timing.h"
+#include "bench/sample_log.h"
 #include "log/core/log_procedures.h"
 #include "log/core/log_root.h"
 #include "log/core/log_unit.h"
@@ -22,33 +23,7 @@ using namespace zel;
 using bench::measure;
 using bench::timing;
 
-constexpr int events = 200000;
-
-void write_log(const QString& file_name) {
-    const auto root = TLogRoot::Create();
-    default_log_root = root;
-    root->set_discard({});
-    ILogGroupPtr group = root;
-    for (int i = 0; i < events; ++i) {
-        if (i % 1000 == 0) {
-            root->add_seeded_group(group, GK_NONE);
-            group->set_text(QStringLiteral("Upload %1").arg(i / 1000));
-        }
-        const ILogGroupPtr& into = i % 3 == 0 ? ILogGroupPtr(root) : group;
-        if (i % 10 == 0)
-            into->add(LK_WARNING, QStringLiteral("reply %1\r\nsecond line\r\nthird line").arg(i));
-        else
-            into->add(i % 7 == 0 ? LK_DEBUG : LK_INFO,
-                      QStringLiteral("step %1 of the send: in progress").arg(i));
-    }
-    const ILogStoragePtr storage = root->new_storage();
-    storage->set_fq_filename(file_name);
-    storage->set_discard({});
-    root->register_storage(storage);
-    storage->write_event(nullptr);
-    root->clear_all();
-    default_log_root.reset();
-}
+constexpr int events = bench::sample_log_events;
 
 } // namespace
 
@@ -57,7 +32,7 @@ int main() {
     const QString file_name = dir.filePath("log_file.20240131.120000.000.log");
     install_log_persistence();
     TLogUnit unit;
-    write_log(file_name);
+    bench::write_sample_log(file_name);
 
     // The baseline: the file read and decoded, its lines split into a list of texts; and, for
     // comparison, split into views of the decoded text without a copy of each line.

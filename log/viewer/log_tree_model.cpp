@@ -74,22 +74,24 @@ struct TLogTreeModel::TChildren {
     bool unsorted = false;        // a row's sort key changed
 };
 
-// Kept to 32 bytes: a log holds many rows. What only groups need lives in their TChildren,
-// the rare override colours in a map of their own.
+// Kept to 24 bytes: a log holds many rows. What only groups need lives in their TChildren,
+// kept apart by node id, the rare override colours in a map of their own. The event's kind is
+// kept too: a view asks the flags of every row it lays out, and reading them from the events
+// would touch the memory of each.
 struct TLogTreeModel::TNode {
     ILogEventPtr FEntry;
-    std::unique_ptr<TChildren> children; // groups only
     TNodeId parent = 0;
-    std::uint32_t pos = 0;
+    std::uint32_t pos : 28 = 0;
+    std::uint32_t kind : 4 = LK_DECORATION;
 };
 
-// Nodes in fixed blocks, so that a node's id and address stay while others come and go. Node 0
-// stands for the root; freed nodes are reused.
+// Nodes in fixed blocks, so that a node's id and address stay while others come and go, and the
+// rows of each group. Node 0 stands for the root; freed nodes are reused.
 class TLogTreeModel::TNodeArena {
 public:
     static constexpr std::uint32_t block_bits = 12;
     static constexpr std::uint32_t block_size = 1u << block_bits;
-    static_assert(sizeof(void*) != 8 || sizeof(TNode) == 32);
+    static_assert(sizeof(void*) != 8 || sizeof(TNode) == 24);
 
     TNodeArena() { Fblocks.push_back(std::make_unique<TNode[]>(block_size)); }
 
@@ -108,14 +110,21 @@ public:
     }
     void release(TNodeId id) {
         at(id) = TNode{};
+        Fgroups.erase(id);
         Ffree.push_back(id);
     }
+    // The rows of a group, none for an event without entries.
+    TChildren* children(TNodeId id) {
+        const auto found = Fgroups.find(id);
+        return found != Fgroups.end() ? &found->second : nullptr;
+    }
+    TChildren& make_children(TNodeId id) { return Fgroups[id]; }
     // Every node but the root's is gone.
     void reset() {
         Fblocks.resize(1);
         for (std::uint32_t i = 1; i < block_size; ++i)
             Fblocks[0][i] = TNode{};
-        Fblocks[0][0].children.reset();
+        Fgroups.clear();
         Fused = 1;
         Ffree.clear();
     }
@@ -123,6 +132,7 @@ public:
 private:
     std::vector<std::unique_ptr<TNode[]>> Fblocks;
     std::vector<TNodeId> Ffree;
+    std::unordered_map<TNodeId, TChildren> Fgroups; // references stay while others come
     TNodeId Fused = 1;
 };
 
@@ -154,7 +164,7 @@ TLogTreeModel::TNodeId TLogTreeModel::linked_node(const ILogEvent& event) const 
 
 int TLogTreeModel::row_of(TNodeId id) const {
     const TNode& n = node(id);
-    const auto count = static_cast<int>(node(n.parent).children->ids.size());
+    const auto count = static_cast<int>(Fnodes->children(n.parent)->ids.size());
     const int pos = static_cast<int>(n.pos);
     return Fsort_order == Qt::DescendingOrder ? count - 1 - pos : pos;
 }
@@ -185,7 +195,7 @@ void TLogTreeModel::clear() {
 }
 
 void TLogTreeModel::free_children(TNodeId id) {
-    if (TChildren* children = node(id).children.get()) {
+    if (TChildren* children = Fnodes->children(id)) {
         for (const TNodeId child : children->ids)
             free_subtree(child);
         children->ids.clear();
@@ -199,11 +209,9 @@ void TLogTreeModel::free_children(TNodeId id) {
 }
 
 void TLogTreeModel::mark_dirty(TNodeId id) {
-    TNode& n = node(id);
-    if (!n.children)
-        n.children = std::make_unique<TChildren>();
-    if (!n.children->dirty) {
-        n.children->dirty = true;
+    TChildren& children = Fnodes->make_children(id);
+    if (!children.dirty) {
+        children.dirty = true;
         Fdirty.push_back(id);
     }
 }
@@ -217,10 +225,11 @@ void TLogTreeModel::note_arrival(const ILogEventPtr& item) {
         return;
     }
     if (const TNodeId id = linked_node(*item)) {
-        const TNode& n = node(id);
+        TNode& n = node(id);
+        n.kind = item->log_type();
         note_changed(id);
         if (Fsort_column == 1 || Fsort_column == 6) // keys that change after placing
-            if (TChildren* siblings = node(n.parent).children.get(); siblings != nullptr) {
+            if (TChildren* siblings = Fnodes->children(n.parent); siblings != nullptr) {
                 siblings->unsorted = true;
                 mark_dirty(n.parent);
             }
@@ -242,22 +251,16 @@ void TLogTreeModel::note_arrival(const ILogEventPtr& item) {
 }
 
 void TLogTreeModel::note_changed(TNodeId id) {
-    if (std::find(Fchanged.begin(), Fchanged.end(), id) != Fchanged.end())
-        return;
-    if (Fchanged.size() < max_changed_rows)
-        Fchanged.push_back(id);
-    else
-        Fmany_changed = true;
+    Fchanged.push_back(id);
 }
 
-bool TLogTreeModel::flush_changes() {
+void TLogTreeModel::flush_changes(const std::function<bool(const QModelIndex&)>& shown) {
+    std::sort(Fchanged.begin(), Fchanged.end());
+    Fchanged.erase(std::unique(Fchanged.begin(), Fchanged.end()), Fchanged.end());
     for (const TNodeId id : Fchanged)
-        if (Fnodes->valid(id) && node(id).FEntry)
+        if (Fnodes->valid(id) && node(id).FEntry && shown(index_of_node(id)))
             Q_EMIT dataChanged(index_of_node(id, 0), index_of_node(id, column_count - 1));
     Fchanged.clear();
-    const bool many = Fmany_changed;
-    Fmany_changed = false;
-    return many;
 }
 
 bool TLogTreeModel::sync(std::int32_t budget) {
@@ -267,7 +270,7 @@ bool TLogTreeModel::sync(std::int32_t budget) {
             break;
         // sync_group may have marked new groups: find this one again.
         const auto at = std::find(Fdirty.begin(), Fdirty.end(), id);
-        node(id).children->dirty = false;
+        Fnodes->children(id)->dirty = false;
         Fdirty.erase(at);
     }
     return !Fdirty.empty();
@@ -275,7 +278,7 @@ bool TLogTreeModel::sync(std::int32_t budget) {
 
 bool TLogTreeModel::sync_group(TNodeId id, std::int32_t& budget) {
     const auto group = std::dynamic_pointer_cast<ILogGroup>(node(id).FEntry);
-    TChildren& children = *node(id).children;
+    TChildren& children = *Fnodes->children(id);
     if (!group)
         return true;
     const QModelIndex parent_index = index_of_node(id);
@@ -302,21 +305,21 @@ bool TLogTreeModel::sync_group(TNodeId id, std::int32_t& budget) {
             const TNodeId child = Fnodes->allocate();
             TNode& n = node(child);
             n.parent = id;
-            n.pos = static_cast<std::uint32_t>(node(id).children->ids.size());
-            if (entry->log_type() == LK_GROUP) {
-                n.children = std::make_unique<TChildren>();
-                n.children->FColorIndex = next_group_color_index();
+            n.kind = entry->log_type();
+            n.pos = static_cast<std::uint32_t>(children.ids.size());
+            if (n.kind == LK_GROUP) {
+                Fnodes->make_children(child).FColorIndex = next_group_color_index();
                 if (const auto sub = std::dynamic_pointer_cast<ILogGroup>(entry);
                     sub && sub->event_count() > 0)
                     mark_dirty(child);
             }
             entry->set_data(reinterpret_cast<void*>(quintptr{child}));
             n.FEntry = std::move(entry);
-            node(id).children->ids.push_back(child);
+            children.ids.push_back(child);
         }
         endInsertRows();
     }
-    TChildren& now = *node(id).children;
+    TChildren& now = *Fnodes->children(id);
     const bool unsorted = now.unsorted;
     now.unsorted = false;
     restore_order(id, unsorted ? 0 : static_cast<std::size_t>(std::max(have - 1, 0)));
@@ -333,7 +336,7 @@ bool TLogTreeModel::less(TNodeId a, TNodeId b) const {
 }
 
 bool TLogTreeModel::restore_order(TNodeId id, std::size_t from) {
-    std::vector<TNodeId>& ids = node(id).children->ids;
+    std::vector<TNodeId>& ids = Fnodes->children(id)->ids;
     const auto start = ids.begin() + static_cast<std::ptrdiff_t>(std::min(from, ids.size()));
     const auto by_key = [this](TNodeId a, TNodeId b) { return less(a, b); };
     if (std::is_sorted(start, ids.end(), by_key))
@@ -366,14 +369,14 @@ void TLogTreeModel::sort(int column, Qt::SortOrder order) {
     while (!groups.empty()) {
         const TNodeId id = groups.back();
         groups.pop_back();
-        TChildren* children = node(id).children.get();
+        TChildren* children = Fnodes->children(id);
         if (children == nullptr)
             continue;
         std::sort(children->ids.begin(), children->ids.end(),
                   [this](TNodeId a, TNodeId b) { return less(a, b); });
         for (std::size_t i = 0; i < children->ids.size(); ++i) {
             node(children->ids[i]).pos = static_cast<std::uint32_t>(i);
-            if (node(children->ids[i]).children)
+            if (Fnodes->children(children->ids[i]) != nullptr)
                 groups.push_back(children->ids[i]);
         }
     }
@@ -382,7 +385,7 @@ void TLogTreeModel::sort(int column, Qt::SortOrder order) {
 }
 
 void TLogTreeModel::remove_children(TNodeId id) {
-    TChildren* children = node(id).children.get();
+    TChildren* children = Fnodes->children(id);
     if (children == nullptr || children->ids.empty())
         return;
     beginRemoveRows(index_of_node(id), 0, static_cast<int>(children->ids.size()) - 1);
@@ -394,10 +397,10 @@ void TLogTreeModel::remove_children(TNodeId id) {
 
 void TLogTreeModel::free_subtree(TNodeId id) {
     TNode& n = node(id);
-    if (n.children) {
-        for (const TNodeId child : n.children->ids)
+    if (const TChildren* children = Fnodes->children(id)) {
+        for (const TNodeId child : children->ids)
             free_subtree(child);
-        if (n.children->dirty)
+        if (children->dirty)
             std::erase(Fdirty, id);
     }
     if (n.FEntry && n.FEntry->data() == reinterpret_cast<void*>(quintptr{id}))
@@ -450,7 +453,7 @@ std::optional<TColor> TLogTreeModel::row_color(const QModelIndex& index) const {
         return found->second;
     const bool is_group = n->FEntry->log_type() == LK_GROUP;
     const auto color_index = [this](TNodeId group) {
-        const TChildren* children = node(group).children.get();
+        const TChildren* children = Fnodes->children(group);
         return children != nullptr ? children->FColorIndex : 0;
     };
     const auto by_depth = [&]() -> std::optional<TColor> {
@@ -559,7 +562,7 @@ QModelIndex TLogTreeModel::index(int row, int column, const QModelIndex& parent)
             return {};
         parent_id = static_cast<TNodeId>(parent.internalId());
     }
-    const TChildren* children = node(parent_id).children.get();
+    const TChildren* children = Fnodes->children(parent_id);
     const int count = children != nullptr ? static_cast<int>(children->ids.size()) : 0;
     if (row >= count)
         return {};
@@ -579,7 +582,7 @@ int TLogTreeModel::rowCount(const QModelIndex& parent) const {
             return 0;
         id = static_cast<TNodeId>(parent.internalId());
     }
-    const TChildren* children = node(id).children.get();
+    const TChildren* children = Fnodes->children(id);
     return children != nullptr ? static_cast<int>(children->ids.size()) : 0;
 }
 
@@ -614,10 +617,13 @@ Qt::ItemFlags TLogTreeModel::flags(const QModelIndex& index) const {
     const TNode* n = node_of(index);
     if (n == nullptr || !n->FEntry)
         return Qt::NoItemFlags;
-    const TZelLogEntryDisplayOptions* options = Foptions.FindByKind(n->FEntry->log_type());
+    const auto kind = static_cast<Tlog_kind>(n->kind);
+    // Spares the views a question for the children of each row they lay out.
+    const Qt::ItemFlags leaf = kind == LK_GROUP ? Qt::NoItemFlags : Qt::ItemNeverHasChildren;
+    const TZelLogEntryDisplayOptions* options = Foptions.FindByKind(kind);
     if (options != nullptr && !options->Enabled())
-        return Qt::ItemIsSelectable;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+        return Qt::ItemIsSelectable | leaf;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | leaf;
 }
 
 } // namespace zel

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -46,10 +47,11 @@ public:
     // Places up to `budget` new rows; true when more work is waiting.
     bool sync(std::int32_t budget);
     bool has_work() const { return !Fdirty.empty(); }
-    // Tells the views of the rows changed since the last call, a few at most; true when more
-    // changed and the whole view is to be painted again. (Telling a tree view of a row costs a
-    // search through its rows: a burst of many would cost a search each.)
-    bool flush_changes();
+    // Tells the views of the rows changed since the last call for which `shown` holds; the
+    // others are forgotten. (Telling a tree view of a row costs a walk over the rows above it,
+    // laying out each: worth it only for the rows on screen.)
+    void flush_changes(const std::function<bool(const QModelIndex&)>& shown);
+    bool has_changes() const { return !Fchanged.empty(); }
 
     ILogEventPtr event_of(const QModelIndex& index) const;
     // The row of `event` in this model (column 0), invalid when it has none.
@@ -127,9 +129,7 @@ private:
     ILogGroupPtr Froot;
     std::vector<TNodeId> Fdirty; // groups whose entries are to be read again
     std::unordered_map<TNodeId, TColor> Foverride_colors;
-    static constexpr std::size_t max_changed_rows = 16;
-    std::vector<TNodeId> Fchanged;
-    bool Fmany_changed = false;
+    std::vector<TNodeId> Fchanged; // may repeat a row
     ELogColorMode Fcolor_mode = lcmKind;
     std::int32_t Fsort_column = 0;
     Qt::SortOrder Fsort_order = Qt::DescendingOrder;

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <vector>
@@ -27,7 +28,7 @@ constexpr auto drain_turn = std::chrono::milliseconds(12);
 constexpr std::int32_t rows_per_step = 1024;
 // Pause between two drains while events keep coming: each drain makes the tree view lay out its
 // rows again, so bursts are taken a bounded number of times per second.
-constexpr auto drain_pause = std::chrono::milliseconds(30);
+constexpr auto drain_pause = std::chrono::milliseconds(50);
 constexpr int items_per_turn = 4096;
 
 // Clears a flag on every way out of a scope.
@@ -275,14 +276,32 @@ void TZelLogVisualizer::drain() {
     }
     while (Fmodel->sync(rows_per_step) && std::chrono::steady_clock::now() < deadline) {
     }
-    if (Fmodel->flush_changes())
-        viewport()->update();
+    repaint_changed_rows();
     Flast_drain = std::chrono::steady_clock::now();
     if (FOnLogAdded)
         for (const ILogEventPtr& entry : taken)
             FOnLogAdded(this, entry);
     if ((Fmodel->has_work() || !Fqueue.empty()) && !Fwake_pending.exchange(true))
         post_wake_up();
+}
+
+void TZelLogVisualizer::repaint_changed_rows() {
+    if (!Fmodel->has_changes())
+        return;
+    // A changed row off screen is laid out again when the view next lays out its rows.
+    std::vector<QModelIndex> shown;
+    if (isVisible()) {
+        const int bottom = viewport()->height();
+        for (QModelIndex row = indexAt(QPoint(0, 0)); row.isValid(); row = indexBelow(row)) {
+            shown.push_back(row.siblingAtColumn(0));
+            const QRect area = visualRect(row);
+            if (!area.isValid() || area.bottom() >= bottom)
+                break;
+        }
+    }
+    Fmodel->flush_changes([&shown](const QModelIndex& row) {
+        return std::find(shown.begin(), shown.end(), row) != shown.end();
+    });
 }
 
 void TZelLogVisualizer::FlushMessageQueue() {

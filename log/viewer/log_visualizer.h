@@ -126,6 +126,8 @@ private:
     // Drains now, or once the pause after the previous drain is over.
     void schedule_drain();
     void drain();
+    // Tells the view of the changed rows it shows.
+    void repaint_changed_rows();
     void post_wake_up();
     void detach();
     void build_columns();

@@ -4,8 +4,10 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -57,6 +59,29 @@ TEST_F(Viewer, EventCellUsesTheTemplatesAndTheRepeatSuffix) {
     EXPECT_TRUE(
         model().event_text(node(twice)).startsWith(QStringLiteral("twice (Repeated 2 times in ")));
     EXPECT_TRUE(model().event_text(node(twice)).endsWith(QStringLiteral(" Sec.)")));
+}
+
+TEST_F(Viewer, AChangedRowIsToldToTheViewOnlyWhileOnScreen) {
+    const ILogGroupPtr early = root->new_group(QStringLiteral("early"));
+    for (int i = 0; i < 200; ++i)
+        root->add(LK_INFO, QStringLiteral("filler %1").arg(i));
+    const ILogGroupPtr late = root->new_group(QStringLiteral("late"));
+    ASSERT_TRUE(wait_rows(202));
+    const QSignalSpy changed(&model(), &QAbstractItemModel::dataChanged);
+    // The newest rows are on top: the late group is on screen, the early one far below.
+    early->add(LK_INFO, QStringLiteral("below the screen"));
+    late->add(LK_INFO, QStringLiteral("on screen"));
+    ASSERT_TRUE(wait_rows(1, node(early)));
+    ASSERT_TRUE(wait_rows(1, node(late)));
+    const auto told = [&](const ILogGroupPtr& group) {
+        return std::any_of(changed.begin(), changed.end(), [&](const QList<QVariant>& signal) {
+            return signal.at(0).toModelIndex() == node(group);
+        });
+    };
+    EXPECT_TRUE(told(late));
+    EXPECT_FALSE(told(early));
+    EXPECT_TRUE(viewer->viewport()->rect().intersects(viewer->visualRect(node(late))));
+    EXPECT_FALSE(viewer->viewport()->rect().intersects(viewer->visualRect(node(early))));
 }
 
 TEST_F(Viewer, FormatedAndHtmlTextDescribeTheRow) {
@@ -121,6 +146,7 @@ TEST_F(Viewer, RowColoursFollowTheColourMode) {
 
 TEST_F(Viewer, TheSixteenthGroupWrapsToPaletteEntryZero) {
     std::vector<ILogGroupPtr> groups;
+    groups.reserve(16);
     for (int i = 0; i < 16; ++i)
         groups.push_back(root->new_group(QStringLiteral("group %1").arg(i)));
     ASSERT_TRUE(wait_rows(16));
