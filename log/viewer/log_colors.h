@@ -1,8 +1,12 @@
 #pragma once
 
+#include "log/core/log_interfaces.h"
+
 #include <QColor>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 namespace zel {
 
@@ -36,6 +40,12 @@ TColor group_palette(std::int32_t i);
 std::int32_t next_group_color_index();
 // Starts the shared counter again at 0 (a new viewer does).
 void reset_group_color_counter();
+
+// The host's last word on a row's background: called with the colour the mode chose (none in
+// lcmCustom, where the host alone decides), unless an override colour or the mode already
+// settled it.
+using TOnRowBackground =
+    std::function<void(const ILogEventPtr& entry, std::optional<TColor>& color)>;
 
 QColor to_qcolor(TColor color);
 TColor from_qcolor(const QColor& color);

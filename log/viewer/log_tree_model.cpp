@@ -471,22 +471,33 @@ std::optional<TColor> TLogTreeModel::row_color(const QModelIndex& index) const {
         return group_palette(color_index(n->parent));
     };
     const TColor own = kind_color(is_group ? LK_GROUP : n->FEntry->log_type());
+    std::optional<TColor> color;
     switch (Fcolor_mode) {
     case lcmNone:
     case lcmCustom:
-        return std::nullopt;
+        break;
     case lcmKind:
-        return own;
+        color = own;
+        break;
     case lcmDepth:
-        return by_depth();
     case lcmGroup:
-        return by_group();
     case lcmDepthKind:
-        return own == white_color ? by_depth() : own;
     case lcmGroupKind:
-        return own == white_color ? by_group() : own;
+        if ((Fcolor_mode == lcmDepthKind || Fcolor_mode == lcmGroupKind) && own != white_color) {
+            color = own;
+            break;
+        }
+        color = Fcolor_mode == lcmDepth || Fcolor_mode == lcmDepthKind ? by_depth() : by_group();
+        // A row at the top of these modes keeps the default background, the host unasked.
+        if (!color)
+            return std::nullopt;
+        break;
+    default:
+        raise_assertion("unknown color mode", "log/log.visualizer", 566);
     }
-    raise_assertion("unknown color mode", "log/log.visualizer", 566);
+    if (FOnRowBackground)
+        FOnRowBackground(n->FEntry, color);
+    return color;
 }
 
 QString TLogTreeModel::expand(const ILogEvent& event, const QString& text_template) const {

@@ -62,6 +62,7 @@ public:
     void set_override_color(const QModelIndex& index, TColor color);
     // The background of a row, none for the default background.
     std::optional<TColor> row_color(const QModelIndex& index) const;
+    void set_OnRowBackground(TOnRowBackground value) { FOnRowBackground = std::move(value); }
 
     // The Event column's text (template of the event or its kind, and the repeat suffix).
     QString event_text(const QModelIndex& index) const;
@@ -130,6 +131,7 @@ private:
     std::vector<TNodeId> Fdirty; // groups whose entries are to be read again
     std::unordered_map<TNodeId, TColor> Foverride_colors;
     std::vector<TNodeId> Fchanged; // may repeat a row
+    TOnRowBackground FOnRowBackground;
     ELogColorMode Fcolor_mode = lcmKind;
     std::int32_t Fsort_column = 0;
     Qt::SortOrder Fsort_order = Qt::DescendingOrder;

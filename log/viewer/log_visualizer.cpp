@@ -460,6 +460,11 @@ void TZelLogVisualizer::SetOverrideColor(const QModelIndex& Node, TColor Color) 
     Fmodel->set_override_color(Node, Color);
 }
 
+void TZelLogVisualizer::set_OnRowBackground(TOnRowBackground value) {
+    Fmodel->set_OnRowBackground(std::move(value));
+    viewport()->update();
+}
+
 void TZelLogVisualizer::hide_rows_of_hidden_kinds(const QModelIndex& parent, int first, int last) {
     bool any_hidden = false;
     for (int kind = 0; kind < log_kind_count; ++kind)

@@ -112,6 +112,8 @@ public:
     QModelIndex NodeOf(const ILogEventPtr& Entry) const;
     // A row colour that wins over every colour mode; no_color removes it.
     void SetOverrideColor(const QModelIndex& Node, TColor Color);
+    // The host's background handler (TOnRowBackground); repaints.
+    void set_OnRowBackground(TOnRowBackground value);
 
 protected:
     bool event(QEvent* e) override;

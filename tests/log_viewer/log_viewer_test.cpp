@@ -144,6 +144,39 @@ TEST_F(Viewer, RowColoursFollowTheColourMode) {
     }
 }
 
+TEST_F(Viewer, TheHostDecidesInCustomModeAndHasTheLastWordElseUnlessTheRowIsSettled) {
+    root->add(LK_WARNING, QStringLiteral("low disk"));
+    root->add(LK_INFO, QStringLiteral("top"));
+    ASSERT_TRUE(wait_rows(2));
+    const QModelIndex warning = node(root->getevent(0));
+    const QModelIndex top = node(root->getevent(1));
+    std::vector<std::pair<QString, std::optional<TColor>>> asked;
+    viewer->set_OnRowBackground([&](const ILogEventPtr& entry, std::optional<TColor>& color) {
+        asked.emplace_back(entry->text(), color);
+        if (entry->text().contains(QStringLiteral("disk")))
+            color = 0x0000FF;
+    });
+
+    viewer->SetColorMode(lcmCustom);
+    EXPECT_EQ(model().row_color(warning), TColor{0x0000FF});
+    EXPECT_EQ(model().row_color(top), std::nullopt);
+    viewer->SetColorMode(lcmKind); // the host sees the mode's colour and may change it
+    EXPECT_EQ(model().row_color(warning), TColor{0x0000FF});
+    EXPECT_EQ(model().row_color(top), white_color);
+    const decltype(asked) expected{{QStringLiteral("low disk"), std::nullopt},
+                                   {QStringLiteral("top"), std::nullopt},
+                                   {QStringLiteral("low disk"), TColor{0xB9B9FF}},
+                                   {QStringLiteral("top"), white_color}};
+    EXPECT_EQ(asked, expected);
+
+    asked.clear();
+    viewer->SetColorMode(lcmDepth); // a top-level event row: settled by the mode
+    EXPECT_EQ(model().row_color(top), std::nullopt);
+    viewer->SetOverrideColor(warning, 0x123456);
+    EXPECT_EQ(model().row_color(warning), TColor{0x123456});
+    EXPECT_TRUE(asked.empty());
+}
+
 TEST_F(Viewer, TheSixteenthGroupWrapsToPaletteEntryZero) {
     std::vector<ILogGroupPtr> groups;
     groups.reserve(16);
