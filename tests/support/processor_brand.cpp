@@ -4,6 +4,7 @@
 #include <cpuid.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -12,7 +13,7 @@ namespace zel::test {
 std::string processor_brand_from_cpuid() {
     std::string brand;
 #if defined(__x86_64__) || defined(__i386__)
-    unsigned highest = __get_cpuid_max(0x80000000U, nullptr);
+    const unsigned highest = __get_cpuid_max(0x80000000U, nullptr);
     if (highest < 0x80000004U)
         return brand;
     for (unsigned leaf = 0x80000002U; leaf <= 0x80000004U; ++leaf) {
@@ -22,9 +23,8 @@ std::string processor_brand_from_cpuid() {
         std::memcpy(chars, r.data(), sizeof r);
         brand.append(chars, sizeof r);
     }
-    brand.resize(brand.find('\0') == std::string::npos ? brand.size() : brand.find('\0'));
-    const auto first = brand.find_first_not_of(' ');
-    brand.erase(0, first == std::string::npos ? brand.size() : first);
+    brand.erase(std::min(brand.find('\0'), brand.size()));
+    brand.erase(0, std::min(brand.find_first_not_of(' '), brand.size()));
 #endif
     return brand;
 }
