@@ -70,16 +70,13 @@ void TSendWorkflow::FormCreate(const TDeployment& deployment) {
     if (!deployment.error.isEmpty())
         log_add_fmt(LK_ERROR, "deployment file not taken: %s", {deployment.error});
 
+    const QString password = decipher_password(deployment.enciphered_password, deployment.key);
     FFtpCliMain = std::make_unique<TFptClientAsync>(default_log_root.load(), "FTP_main_file");
     FFtpCliMain->OnProgress = [this](TFptClientAsync& sender) { DoMainProgress(sender); };
-    FFtpCliMain->SetServerSettings(
-        deployment.host, deployment.port, deployment.user,
-        decipher_password(deployment.enciphered_password, deployment.key));
+    FFtpCliMain->SetServerSettings(deployment.host, deployment.port, deployment.user, password);
 
     FFtpCliLog = std::make_unique<TFptClientAsync>(default_log_root.load(), "FTP_log_file");
-    FFtpCliLog->SetServerSettings(
-        deployment.host, deployment.port, deployment.user,
-        decipher_password(deployment.enciphered_password, deployment.key));
+    FFtpCliLog->SetServerSettings(deployment.host, deployment.port, deployment.user, password);
 
     FWorkingPathTmp = known_folder_path(KF_PROGRAMDATA,
                                         QStringLiteral("zel/send_support_file/") + today(), false);
