@@ -31,6 +31,11 @@ QString with_extension(const QString& file_name, const QString& extension) {
     return (dot < 0 ? file_name : file_name.left(dot)) + extension;
 }
 
+// The extension of the outcome marker: whether the main file reached the server whole.
+QString outcome_extension(bool main_file_fully_uploaded) {
+    return main_file_fully_uploaded ? QStringLiteral(".OK") : QStringLiteral(".ERROR");
+}
+
 QString report_tool_beside_program() {
     const QString folder = QFileInfo(get_module_file_name()).absolutePath();
     return folder + QStringLiteral("/zelrep");
@@ -70,16 +75,13 @@ void TSendWorkflow::FormCreate(const TDeployment& deployment) {
     if (!deployment.error.isEmpty())
         log_add_fmt(LK_ERROR, "deployment file not taken: %s", {deployment.error});
 
+    const QString password = decipher_password(deployment.enciphered_password, deployment.key);
     FFtpCliMain = std::make_unique<TFptClientAsync>(default_log_root.load(), "FTP_main_file");
     FFtpCliMain->OnProgress = [this](TFptClientAsync& sender) { DoMainProgress(sender); };
-    FFtpCliMain->SetServerSettings(
-        deployment.host, deployment.port, deployment.user,
-        decipher_password(deployment.enciphered_password, deployment.key));
+    FFtpCliMain->SetServerSettings(deployment.host, deployment.port, deployment.user, password);
 
     FFtpCliLog = std::make_unique<TFptClientAsync>(default_log_root.load(), "FTP_log_file");
-    FFtpCliLog->SetServerSettings(
-        deployment.host, deployment.port, deployment.user,
-        decipher_password(deployment.enciphered_password, deployment.key));
+    FFtpCliLog->SetServerSettings(deployment.host, deployment.port, deployment.user, password);
 
     FWorkingPathTmp = known_folder_path(KF_PROGRAMDATA,
                                         QStringLiteral("zel/send_support_file/") + today(), false);
@@ -210,9 +212,8 @@ void TSendWorkflow::DoHistoryLogSent() {
 }
 
 bool TSendWorkflow::StartFinalLogUpload() {
-    const QString extension =
-        FMainFileFullyUploaded ? QStringLiteral(".OK") : QStringLiteral(".ERROR");
-    const QString remote_name = with_extension(FHistoryPath.GetFileName(), extension);
+    const QString remote_name =
+        with_extension(FHistoryPath.GetFileName(), outcome_extension(FMainFileFullyUploaded));
     FFtpCliLog->OnFinish = [this](TFptClientAsync& sender) { DoFinalLogSent(sender); };
     const bool started =
         FFtpCliLog->PutFile(CurrentLogFile(), remote_name, QString(), QStringLiteral("/"));
@@ -225,8 +226,7 @@ void TSendWorkflow::DoFinalLogSent(TFptClientAsync& Sender) {
     TSendOutcome outcome;
     outcome.MainFileFullyUploaded = FMainFileFullyUploaded;
     outcome.FinalLogUploaded = Sender.Completed();
-    outcome.OutcomeExtension =
-        FMainFileFullyUploaded ? QStringLiteral(".OK") : QStringLiteral(".ERROR");
+    outcome.OutcomeExtension = outcome_extension(FMainFileFullyUploaded);
     outcome.OutcomePath =
         QLatin1Char('/') + with_extension(FHistoryPath.GetFileName(), outcome.OutcomeExtension);
     outcome.MainFilePath = FSettings->FEmail + QLatin1Char('/') + FSettings->FileNameToPublish();

@@ -1,4 +1,5 @@
 #include "app/sender/send_workflow.h"
+#include "platform/file_copy.h"
 #include "tests/app/sender_fixture.h"
 #include "tests/support/pattern_bytes.h"
 #include "tests/support/py_ftp_server.h"
@@ -135,8 +136,12 @@ TEST_F(WorkflowOnRealServer, SendsFileReportAndOutcomeMarkerAndLeavesNothingTemp
                                                "/report_path=x")))
         << report.join(u'\n').toStdString();
     // No local copy is left, and the password is in no log.
-    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("FTP_main_file.tmp")));
-    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("FTP_log_file.tmp")));
+    int folder_error = 0;
+    const QString copies =
+        QFile::decodeName(platform::process_private_folder(folder_error).c_str());
+    ASSERT_FALSE(copies.isEmpty()) << "no private folder: error " << folder_error;
+    EXPECT_FALSE(QFileInfo::exists(copies + QStringLiteral("/FTP_main_file.tmp")));
+    EXPECT_FALSE(QFileInfo::exists(copies + QStringLiteral("/FTP_log_file.tmp")));
     EXPECT_FALSE(bytes_of(current_log_file()).contains(PyFtpServer::password));
     EXPECT_FALSE(bytes_of(on_server(dated(QStringLiteral(".OK")))).contains(PyFtpServer::password));
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// What the sender tests share: the user's folders redirected to a temporary one, the working
-// folder made the current one (the upload clients' local copies land there), the main window's
-// log configuration on a fresh default root, and texts found in log trees and server folders.
+// What the sender tests share: the user's folders redirected to a temporary one, the main
+// window's log configuration on a fresh default root, and texts found in log trees and server
+// folders.
 
 #include "app/sender/deployment.h"
 #include "log/core/log_interfaces.h"
@@ -79,9 +79,6 @@ protected:
         ASSERT_TRUE(home.isValid());
         for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
             qputenv(variable, home.filePath(QString::fromLatin1(variable)).toLocal8Bit());
-        previous_folder = QDir::currentPath();
-        ASSERT_TRUE(QDir().mkpath(work_folder()));
-        ASSERT_TRUE(QDir::setCurrent(work_folder()));
         install_log_persistence();
         log_config = main_window_log_config();
         log_config->Loaded();
@@ -92,10 +89,8 @@ protected:
         if (default_log_root)
             release_log_tree(*default_log_root.load());
         default_log_root = nullptr;
-        QDir::setCurrent(previous_folder);
     }
 
-    QString work_folder() const { return home.filePath(QStringLiteral("work")); }
     QString current_log_file() const { return log_config->storages().storage(0)->fq_filename(); }
 
     QString user_file(const QByteArray& bytes, const QString& name) const {
@@ -107,7 +102,6 @@ protected:
     }
 
     QTemporaryDir home;
-    QString previous_folder;
     std::unique_ptr<TLog_config> log_config;
 };
 

@@ -1,9 +1,6 @@
 // Test entry for the window tests: a QApplication on the offscreen platform, with the per-user
-// settings in a temporary folder (QSettings reads its folder once per process), and a current
-// folder of its own: the upload clients keep their local copies there under fixed names, which
-// test programs running side by side must not share.
+// settings in a temporary folder (QSettings reads its folder once per process).
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,8 +8,7 @@
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const QTemporaryDir config_home;
-    const QTemporaryDir work_folder;
-    if (!config_home.isValid() || !work_folder.isValid() || !QDir::setCurrent(work_folder.path()))
+    if (!config_home.isValid())
         return 1;
     qputenv("XDG_CONFIG_HOME", config_home.path().toLocal8Bit());
     const QApplication application(argc, argv);
