@@ -32,10 +32,11 @@ constexpr std::int32_t rows_per_step = 1024;
 constexpr auto drain_pause = std::chrono::milliseconds(50);
 constexpr int items_per_turn = 4096;
 
-// Clears a flag on every way out of a scope.
+// Sets a flag for the length of a scope and clears it on every way out (a bool or an atomic one).
+template <class Flag>
 class TFlagScope {
 public:
-    explicit TFlagScope(bool& flag)
+    explicit TFlagScope(Flag& flag)
         : Fflag(flag) {
         Fflag = true;
     }
@@ -44,21 +45,7 @@ public:
     ~TFlagScope() { Fflag = false; }
 
 private:
-    bool& Fflag;
-};
-
-class TAtomicFlagScope {
-public:
-    explicit TAtomicFlagScope(std::atomic<bool>& flag)
-        : Fflag(flag) {
-        Fflag.store(true);
-    }
-    TAtomicFlagScope(const TAtomicFlagScope&) = delete;
-    TAtomicFlagScope& operator=(const TAtomicFlagScope&) = delete;
-    ~TAtomicFlagScope() { Fflag.store(false); }
-
-private:
-    std::atomic<bool>& Fflag;
+    Flag& Fflag;
 };
 
 } // namespace
@@ -306,7 +293,7 @@ void TZelLogVisualizer::repaint_changed_rows() {
 }
 
 void TZelLogVisualizer::FlushMessageQueue() {
-    const TAtomicFlagScope lock(FLock);
+    const TFlagScope lock(FLock);
     while (Fqueue.Dequeue()) {
     }
 }
