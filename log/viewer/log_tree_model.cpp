@@ -459,14 +459,14 @@ std::optional<TColor> TLogTreeModel::row_color(const QModelIndex& index) const {
     const auto by_depth = [&]() -> std::optional<TColor> {
         if (is_group)
             return group_palette(depth_of(id) % group_palette_size);
-        if (depth_of(id) <= 1 || n->parent == 0)
+        if (n->parent == 0) // a top-level row
             return std::nullopt;
         return group_palette(depth_of(n->parent) % group_palette_size);
     };
     const auto by_group = [&]() -> std::optional<TColor> {
         if (is_group)
             return group_palette(color_index(id));
-        if (depth_of(id) <= 1 || n->parent == 0)
+        if (n->parent == 0) // a top-level row
             return std::nullopt;
         return group_palette(color_index(n->parent));
     };

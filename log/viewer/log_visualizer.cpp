@@ -3,6 +3,7 @@
 #include "log/core/log_procedures.h"
 #include "log/viewer/log_row_delegate.h"
 #include "log/viewer/log_tree_model.h"
+#include "log/viewer/tree_order.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -31,10 +32,11 @@ constexpr std::int32_t rows_per_step = 1024;
 constexpr auto drain_pause = std::chrono::milliseconds(50);
 constexpr int items_per_turn = 4096;
 
-// Clears a flag on every way out of a scope.
+// Sets a flag for the length of a scope and clears it on every way out (a bool or an atomic one).
+template <class Flag>
 class TFlagScope {
 public:
-    explicit TFlagScope(bool& flag)
+    explicit TFlagScope(Flag& flag)
         : Fflag(flag) {
         Fflag = true;
     }
@@ -43,21 +45,7 @@ public:
     ~TFlagScope() { Fflag = false; }
 
 private:
-    bool& Fflag;
-};
-
-class TAtomicFlagScope {
-public:
-    explicit TAtomicFlagScope(std::atomic<bool>& flag)
-        : Fflag(flag) {
-        Fflag.store(true);
-    }
-    TAtomicFlagScope(const TAtomicFlagScope&) = delete;
-    TAtomicFlagScope& operator=(const TAtomicFlagScope&) = delete;
-    ~TAtomicFlagScope() { Fflag.store(false); }
-
-private:
-    std::atomic<bool>& Fflag;
+    Flag& Fflag;
 };
 
 } // namespace
@@ -305,7 +293,7 @@ void TZelLogVisualizer::repaint_changed_rows() {
 }
 
 void TZelLogVisualizer::FlushMessageQueue() {
-    const TAtomicFlagScope lock(FLock);
+    const TFlagScope lock(FLock);
     while (Fqueue.Dequeue()) {
     }
 }
@@ -355,28 +343,10 @@ bool TZelLogVisualizer::SearchPrevious(const QString& SearchText, const QModelIn
 
 namespace {
 
-QModelIndex next_in_tree(const QAbstractItemModel& model, QModelIndex at) {
-    if (model.rowCount(at) > 0)
-        return model.index(0, 0, at);
-    while (at.isValid()) {
-        const QModelIndex parent = model.parent(at);
-        if (at.row() + 1 < model.rowCount(parent))
-            return model.index(at.row() + 1, 0, parent);
-        at = parent;
-    }
-    return {};
-}
-
 QModelIndex last_descendant(const QAbstractItemModel& model, QModelIndex at) {
     for (int rows = model.rowCount(at); rows > 0; rows = model.rowCount(at))
         at = model.index(rows - 1, 0, at);
     return at;
-}
-
-QModelIndex previous_in_tree(const QAbstractItemModel& model, const QModelIndex& at) {
-    if (at.row() > 0)
-        return last_descendant(model, model.index(at.row() - 1, 0, model.parent(at)));
-    return model.parent(at);
 }
 
 } // namespace
@@ -400,7 +370,7 @@ bool TZelLogVisualizer::search(const QString& SearchText, const QModelIndex& Sta
     clearSelection();
     const QString wanted = TSearchData::fold_ascii(text);
     for (; at.isValid();
-         at = direction == sdNext ? next_in_tree(*Fmodel, at) : previous_in_tree(*Fmodel, at)) {
+         at = direction == sdNext ? next_in_tree_order(at) : previous_in_tree_order(at)) {
         const ILogEventPtr entry = Fmodel->event_of(at);
         const QString haystack = entry ? TSearchData::fold_ascii(entry->text()) : QString();
         if (haystack.isEmpty() || !haystack.contains(wanted))

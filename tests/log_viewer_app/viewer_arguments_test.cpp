@@ -1,6 +1,6 @@
 // The viewer program's command line, and the tree order the window walks for search and copy.
+#include "log/viewer/tree_order.h"
 #include "tests/log_core/qt_print.h"
-#include "tools/zel-log-viewer/tree_order.h"
 #include "tools/zel-log-viewer/viewer_arguments.h"
 
 #include <QStandardItemModel>

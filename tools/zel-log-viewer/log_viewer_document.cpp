@@ -120,9 +120,9 @@ void TLogViewerDocument::watch(const QString& path) {
     if (const QFileInfo info(path); info.isDir())
         for (const QFileInfo& file : QDir(path).entryInfoList(QDir::Files))
             paths.append(file.absoluteFilePath());
-    paths.removeIf([this](const QString& candidate) {
-        return !QFileInfo::exists(candidate) || Fwatcher.files().contains(candidate) ||
-               Fwatcher.directories().contains(candidate);
+    const QStringList watched = Fwatcher.files() + Fwatcher.directories();
+    paths.removeIf([&watched](const QString& candidate) {
+        return !QFileInfo::exists(candidate) || watched.contains(candidate);
     });
     if (!paths.isEmpty())
         Fwatcher.addPaths(paths);

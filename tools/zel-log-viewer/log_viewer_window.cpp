@@ -2,9 +2,9 @@
 
 #include "log/viewer/log_tree_model.h"
 #include "log/viewer/log_visualizer.h"
+#include "log/viewer/tree_order.h"
 #include "tools/zel-log-viewer/log_entry_path.h"
 #include "tools/zel-log-viewer/log_rows_clipboard.h"
-#include "tools/zel-log-viewer/tree_order.h"
 #include "tools/zel-log-viewer/viewer_settle.h"
 
 #include <QActionGroup>

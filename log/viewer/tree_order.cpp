@@ -1,4 +1,4 @@
-#include "tools/zel-log-viewer/tree_order.h"
+#include "log/viewer/tree_order.h"
 
 #include <QAbstractItemModel>
 #include <QList>
