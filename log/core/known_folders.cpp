@@ -142,4 +142,8 @@ QString known_folder_file(Tknown_folder kind, const QString& path, const QString
     return file;
 }
 
+bool make_folder_of(const QString& file) {
+    return !file.isEmpty() && QDir().mkpath(QFileInfo(file).absolutePath());
+}
+
 } // namespace zel

@@ -46,4 +46,8 @@ QString known_folder_path(Tknown_folder kind, const QString& path, bool must_exi
 QString known_folder_file(Tknown_folder kind, const QString& path, const QString& file_name,
                           bool must_exist);
 
+// Makes the folder that `file` is to be in, with the folders above it; false for an empty name
+// or a folder that cannot be made.
+bool make_folder_of(const QString& file);
+
 } // namespace zel

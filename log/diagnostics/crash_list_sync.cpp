@@ -1,12 +1,12 @@
 #include "log/diagnostics/crash_list_sync.h"
 
+#include "log/core/known_folders.h"
 #include "log/core/log_process.h"
 #include "log/core/log_root.h"
 #include "log/support/log_text_codec.h"
 #include "platform/file_lock.h"
 #include "platform/process_info.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -49,10 +49,6 @@ void merge(TCrashList& list, const QStringList& file_lines) {
         if (!in_list.contains(line.toCaseFolded()))
             list.add(line);
     }
-}
-
-bool make_folder_of(const QString& file) {
-    return !file.isEmpty() && QDir().mkpath(QFileInfo(file).absolutePath());
 }
 
 // The line that `src` owns; or, for a storage that is going away (the list let go of it

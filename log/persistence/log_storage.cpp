@@ -1,20 +1,15 @@
 #include "log/persistence/log_storage.h"
 
 #include "log/core/date_time_format.h"
+#include "log/core/known_folders.h"
 #include "log/core/log_root.h"
 #include "log/support/log_text_codec.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 namespace zel {
 
 namespace {
-
-bool make_folder_of(const QString& file) {
-    return !file.isEmpty() && QDir().mkpath(QFileInfo(file).absolutePath());
-}
 
 // The stamp holds digits only; the locale adds nothing.
 const TFormatSettings& stamp_settings() {
