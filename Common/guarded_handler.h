@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -84,9 +85,12 @@ private:
         TLeave& operator=(const TLeave&) = delete;
         ~TLeave() {
             std::scoped_lock guard(owner.Fmutex);
-            owner.Fcallers.erase(
-                std::find_if(owner.Fcallers.begin(), owner.Fcallers.end(),
-                             [&](const TCall& call) { return call.thread == self; }));
+            // The newest call of this thread is the one ending: calls nested on one thread end
+            // in reverse order, and an outer call may run an older handler than the inner one.
+            const auto ending =
+                std::find_if(owner.Fcallers.rbegin(), owner.Fcallers.rend(),
+                             [&](const TCall& call) { return call.thread == self; });
+            owner.Fcallers.erase(std::next(ending).base());
             if (!owner.Fwaiting.empty())
                 owner.Fchanged.notify_all();
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <thread>
@@ -36,6 +37,34 @@ TEST(GuardedHandler, ReplacingWaitsForACallOnAnotherThread) {
     int calls = 0;
     handler.call(2); // detached: nothing runs
     EXPECT_EQ(calls, 0);
+}
+
+// On one thread a call of the new handler nested in a call of the old one ends first; the
+// replacement must go on waiting for the outer call, which still runs the old handler.
+TEST(GuardedHandler, ReplacingWaitsForAnOuterCallAfterANestedCallOfTheNewHandlerEnds) {
+    TGuardedHandler<THandler> handler;
+    std::promise<void> entered;
+    std::atomic<bool> new_ran{false};
+    std::atomic<bool> replaced{false};
+    std::atomic<bool> old_finished{false};
+    handler.set([&](int outer) {
+        if (outer == 0)
+            return;
+        entered.set_value();
+        while (!new_ran) // nested calls run this handler until the replacement is in place
+            handler.call(0);
+        // A replacement that wrongly took the nested call's end for this one's returns now.
+        const auto bound = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        while (!replaced && std::chrono::steady_clock::now() < bound)
+            std::this_thread::yield();
+        old_finished = true;
+    });
+    std::thread caller([&] { handler.call(1); });
+    entered.get_future().wait();
+    handler.set([&](int) { new_ran = true; });
+    replaced = true;
+    EXPECT_TRUE(old_finished.load());
+    caller.join();
 }
 
 TEST(GuardedHandler, DetachingFromInsideTheHandlerDoesNotWaitForItself) {
