@@ -141,19 +141,19 @@ FileSnapshot::Started FileSnapshot::start(const std::string& from, const std::st
     shared->path = to;
     shared->source.reset(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!shared->source.valid())
-        return {nullptr, errno, "source"};
+        return {nullptr, errno, Stage::source};
     struct stat status {};
     if (::fstat(shared->source.get(), &status) != 0)
-        return {nullptr, errno, "source"};
+        return {nullptr, errno, Stage::source};
     if (!S_ISREG(status.st_mode))
-        return {nullptr, EISDIR, "source"};
+        return {nullptr, EISDIR, Stage::source};
     shared->size = status.st_size;
     // O_EXCL makes the open fail on any name already there, a planted link included.
     shared->target.reset(
         ::open(to.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (!shared->target.valid())
-        return {nullptr, errno, "target"};
-    auto fail = [&](int error, const char* stage) {
+        return {nullptr, errno, Stage::target};
+    auto fail = [&](int error, Stage stage) {
         ::unlink(to.c_str());
         return Started{nullptr, error, stage};
     };
@@ -164,12 +164,12 @@ FileSnapshot::Started FileSnapshot::start(const std::string& from, const std::st
     }
     struct statvfs space {};
     if (::fstatvfs(shared->target.get(), &space) != 0)
-        return fail(errno, "space");
+        return fail(errno, Stage::space);
     if (static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize <
         static_cast<std::uint64_t>(shared->size))
-        return fail(ENOSPC, "space");
+        return fail(ENOSPC, Stage::space);
     if (!shared->ready.valid())
-        return fail(errno, "target");
+        return fail(errno, Stage::target);
     try {
         std::thread([shared] { shared->copy(); }).detach();
     } catch (const std::system_error&) {
