@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <linux/fs.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -292,18 +293,32 @@ bool process_ended(const std::string& name, const std::string& prefix) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+// The names of the entries of the open `folder` that `wanted` accepts, all read before the
+// caller changes the folder.
+std::vector<std::string> entry_names(int folder, const std::function<bool(const dirent&)>& wanted) {
+    std::vector<std::string> names;
+    const int listing = ::dup(folder);
+    DIR* entries = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (entries == nullptr) {
+        if (listing >= 0)
+            ::close(listing);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(entries))
+        if (wanted(*entry))
+            names.emplace_back(entry->d_name);
+    ::closedir(entries);
+    return names;
+}
+
 void remove_folder_with_files(int parent, const char* name) {
     const unique_descriptor folder(
         ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid())
         return;
-    DIR* entries = ::fdopendir(::dup(folder.get()));
-    if (entries == nullptr)
-        return;
-    while (const dirent* entry = ::readdir(entries))
-        if (entry->d_type != DT_DIR)
-            ::unlinkat(folder.get(), entry->d_name, 0);
-    ::closedir(entries);
+    for (const std::string& file :
+         entry_names(folder.get(), [](const dirent& entry) { return entry.d_type != DT_DIR; }))
+        ::unlinkat(folder.get(), file.c_str(), 0);
     ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 
@@ -325,15 +340,10 @@ void remove_abandoned_folders(const std::string& parent, const std::string& pref
     const unique_descriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid())
         return;
-    DIR* entries = ::fdopendir(::dup(folder.get()));
-    if (entries == nullptr)
-        return;
-    std::vector<std::string> abandoned;
-    while (const dirent* entry = ::readdir(entries))
-        if ((entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
-            process_ended(entry->d_name, prefix))
-            abandoned.emplace_back(entry->d_name);
-    ::closedir(entries);
+    const auto abandoned = entry_names(folder.get(), [&prefix](const dirent& entry) {
+        return (entry.d_type == DT_DIR || entry.d_type == DT_UNKNOWN) &&
+               process_ended(entry.d_name, prefix);
+    });
     for (const std::string& name : abandoned)
         remove_folder_with_files(folder.get(), name.c_str());
 }
