@@ -23,11 +23,11 @@ TLocalCopy::Started TLocalCopy::start(const QString& from, const QString& to) {
     auto started = platform::FileSnapshot::start(QFile::encodeName(from).toStdString(),
                                                  QFile::encodeName(to).toStdString());
     if (!started.snapshot) {
-        const QString stage = QString::fromLatin1(started.stage);
+        using Stage = platform::FileSnapshot::Stage;
         const QString reason = reason_of(started.error);
-        if (stage == QLatin1String("space"))
+        if (started.stage == Stage::space)
             return {nullptr, QStringLiteral("not enough free space for the copy in ") + to};
-        if (stage == QLatin1String("target"))
+        if (started.stage == Stage::target)
             return {nullptr, QStringLiteral("cannot create ") + to + QStringLiteral(": ") + reason};
         return {nullptr, QStringLiteral("cannot read ") + from + QStringLiteral(": ") + reason};
     }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <linux/fs.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -141,19 +142,19 @@ FileSnapshot::Started FileSnapshot::start(const std::string& from, const std::st
     shared->path = to;
     shared->source.reset(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!shared->source.valid())
-        return {nullptr, errno, "source"};
+        return {nullptr, errno, Stage::source};
     struct stat status {};
     if (::fstat(shared->source.get(), &status) != 0)
-        return {nullptr, errno, "source"};
+        return {nullptr, errno, Stage::source};
     if (!S_ISREG(status.st_mode))
-        return {nullptr, EISDIR, "source"};
+        return {nullptr, EISDIR, Stage::source};
     shared->size = status.st_size;
     // O_EXCL makes the open fail on any name already there, a planted link included.
     shared->target.reset(
         ::open(to.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (!shared->target.valid())
-        return {nullptr, errno, "target"};
-    auto fail = [&](int error, const char* stage) {
+        return {nullptr, errno, Stage::target};
+    auto fail = [&](int error, Stage stage) {
         ::unlink(to.c_str());
         return Started{nullptr, error, stage};
     };
@@ -164,12 +165,12 @@ FileSnapshot::Started FileSnapshot::start(const std::string& from, const std::st
     }
     struct statvfs space {};
     if (::fstatvfs(shared->target.get(), &space) != 0)
-        return fail(errno, "space");
+        return fail(errno, Stage::space);
     if (static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize <
         static_cast<std::uint64_t>(shared->size))
-        return fail(ENOSPC, "space");
+        return fail(ENOSPC, Stage::space);
     if (!shared->ready.valid())
-        return fail(errno, "target");
+        return fail(errno, Stage::target);
     try {
         std::thread([shared] { shared->copy(); }).detach();
     } catch (const std::system_error&) {
@@ -292,18 +293,32 @@ bool process_ended(const std::string& name, const std::string& prefix) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+// The names of the entries of the open `folder` that `wanted` accepts, all read before the
+// caller changes the folder.
+std::vector<std::string> entry_names(int folder, const std::function<bool(const dirent&)>& wanted) {
+    std::vector<std::string> names;
+    const int listing = ::dup(folder);
+    DIR* entries = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (entries == nullptr) {
+        if (listing >= 0)
+            ::close(listing);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(entries))
+        if (wanted(*entry))
+            names.emplace_back(entry->d_name);
+    ::closedir(entries);
+    return names;
+}
+
 void remove_folder_with_files(int parent, const char* name) {
     const unique_descriptor folder(
         ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid())
         return;
-    DIR* entries = ::fdopendir(::dup(folder.get()));
-    if (entries == nullptr)
-        return;
-    while (const dirent* entry = ::readdir(entries))
-        if (entry->d_type != DT_DIR)
-            ::unlinkat(folder.get(), entry->d_name, 0);
-    ::closedir(entries);
+    for (const std::string& file :
+         entry_names(folder.get(), [](const dirent& entry) { return entry.d_type != DT_DIR; }))
+        ::unlinkat(folder.get(), file.c_str(), 0);
     ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 
@@ -325,15 +340,10 @@ void remove_abandoned_folders(const std::string& parent, const std::string& pref
     const unique_descriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid())
         return;
-    DIR* entries = ::fdopendir(::dup(folder.get()));
-    if (entries == nullptr)
-        return;
-    std::vector<std::string> abandoned;
-    while (const dirent* entry = ::readdir(entries))
-        if ((entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
-            process_ended(entry->d_name, prefix))
-            abandoned.emplace_back(entry->d_name);
-    ::closedir(entries);
+    const auto abandoned = entry_names(folder.get(), [&prefix](const dirent& entry) {
+        return (entry.d_type == DT_DIR || entry.d_type == DT_UNKNOWN) &&
+               process_ended(entry.d_name, prefix);
+    });
     for (const std::string& name : abandoned)
         remove_folder_with_files(folder.get(), name.c_str());
 }

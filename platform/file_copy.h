@@ -12,11 +12,13 @@ namespace zel::platform {
 // and `copied` tells how far it has come. The source is closed as soon as the copy ends.
 class FileSnapshot {
 public:
+    // What failed before any byte was copied.
+    enum class Stage { none, source, target, space };
     // What `start` could tell before any byte is copied; `error` is 0 when the copy runs.
     struct Started {
         std::unique_ptr<FileSnapshot> snapshot;
         int error = 0;
-        const char* stage = ""; // "source", "target" or "space": what failed
+        Stage stage = Stage::none;
     };
 
     // Opens `from` (a regular file), creates `to` as a new file of the owner only, refusing to

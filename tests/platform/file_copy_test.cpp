@@ -55,7 +55,7 @@ TEST_F(Snapshot, CopiesEveryByteInLargeChunksAndClosesTheSourceAtTheEnd) {
         const QString from = write(QStringLiteral("from"), bytes);
         const QString to = dir.filePath(QStringLiteral("to-%1").arg(size));
         auto started = FileSnapshot::start(native(from), native(to));
-        ASSERT_TRUE(started.snapshot) << started.stage << " " << started.error;
+        ASSERT_TRUE(started.snapshot) << static_cast<int>(started.stage) << " " << started.error;
         const FileSnapshot& snapshot = *started.snapshot;
         EXPECT_EQ(snapshot.size(), size);
         int wakeups = 0;
@@ -79,19 +79,20 @@ TEST_F(Snapshot, RefusalsBeforeTheCopyLeaveNothingBehind) {
         QString from;
         QString to;
         int error;
-        const char* stage;
+        FileSnapshot::Stage stage;
     };
     for (const Case& c :
          {Case{dir.filePath(QStringLiteral("missing")), dir.filePath(QStringLiteral("t1")), ENOENT,
-               "source"},
-          Case{dir.path(), dir.filePath(QStringLiteral("t2")), EISDIR, "source"},
-          Case{source, dir.filePath(QStringLiteral("no/folder/t3")), ENOENT, "target"},
-          Case{source, link, EEXIST, "target"}}) {
+               FileSnapshot::Stage::source},
+          Case{dir.path(), dir.filePath(QStringLiteral("t2")), EISDIR, FileSnapshot::Stage::source},
+          Case{source, dir.filePath(QStringLiteral("no/folder/t3")), ENOENT,
+               FileSnapshot::Stage::target},
+          Case{source, link, EEXIST, FileSnapshot::Stage::target}}) {
         SCOPED_TRACE(c.to.toStdString());
         const auto started = FileSnapshot::start(native(c.from), native(c.to));
         EXPECT_FALSE(started.snapshot);
         EXPECT_EQ(started.error, c.error);
-        EXPECT_STREQ(started.stage, c.stage);
+        EXPECT_EQ(started.stage, c.stage);
         EXPECT_TRUE(c.to == link || !QFileInfo::exists(c.to));
     }
     EXPECT_EQ(read_all(victim), "keep me"); // the link was not followed
