@@ -490,7 +490,7 @@ TEST_F(Scripted, TheUserFileIsClosedWhenItsCopyEndsBeforeTheTransferDoes) {
     make_client(server.port()).SetTimeout(5);
     const QString user_file = local_file(pattern_bytes(32 * 1024 * 1024));
     ASSERT_TRUE(client->PutFile(user_file, QStringLiteral("f.bin"), {}, QStringLiteral("/")));
-    EXPECT_TRUE(held_open(user_file)); // the copy has just begun
+    // Whether the copy still runs here depends on the machine (a clone ends at once).
     ASSERT_TRUE(wait_until([&] { return !held_open(user_file); }));
     EXPECT_TRUE(wait_until([&] { return server.commands.contains("STOR f.bin.tmp"); }));
     EXPECT_FALSE(holds_prefix(ftp_group_of(*client), LK_INFO, QStringLiteral("! Timeout")));
