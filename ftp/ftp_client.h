@@ -174,6 +174,7 @@ private:
     void data_failed(const QString& reason);
     bool open_local_file();
     void data_writable();
+    bool read_next_block();
     void source_changed();
     void local_failure();
     void data_readable();
@@ -221,6 +222,9 @@ private:
     int send_descriptor_ = -1;
     QString local_failure_; // why the source will never be whole, once sending met it
     std::int64_t sent_ = 0;
+    std::vector<char> block_; // the block being sent: block_length_ bytes, block_sent_ of them gone
+    std::size_t block_length_ = 0;
+    std::size_t block_sent_ = 0;
     bool stor_started_ = false; // the preliminary STOR reply has arrived
     bool sending_ = false;
     bool sending_ended_ = false;

@@ -13,6 +13,7 @@
 #include <linux/fs.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <system_error>
@@ -62,6 +63,18 @@ std::int64_t copy_through_buffer(int source, int target, std::int64_t offset, st
     return done;
 }
 
+// Brings the pages of a range of the file into memory (page-aligned `offset`); false when the
+// system cannot do it this way.
+bool load_pages(int file, std::int64_t offset, std::int64_t count) {
+    void* pages = ::mmap(nullptr, static_cast<std::size_t>(count), PROT_READ, MAP_SHARED, file,
+                         static_cast<off_t>(offset));
+    if (pages == MAP_FAILED)
+        return false;
+    const bool loaded = ::madvise(pages, static_cast<std::size_t>(count), MADV_POPULATE_READ) == 0;
+    ::munmap(pages, static_cast<std::size_t>(count));
+    return loaded;
+}
+
 } // namespace
 
 // Owned jointly by the snapshot and its copy thread: whichever lets go last closes the files.
@@ -76,6 +89,7 @@ struct FileSnapshot::Shared {
     std::atomic<int> error{0};
     std::atomic<bool> source_open{true};
     std::atomic<bool> cancelled{false};
+    bool cloned = false; // by `start` or by the copy's thread, before the other sees it
     bool removed = false; // owner's thread only
 
     void signal() const {
@@ -91,6 +105,45 @@ struct FileSnapshot::Shared {
         error = failure;
         finished = true;
         signal();
+    }
+
+    bool clone() {
+        if (::ioctl(target.get(), FICLONE, source.get()) != 0)
+            return false;
+        cloned = true;
+        source.reset();
+        source_open = false;
+        return true;
+    }
+
+    // A clone shares the source's blocks on disk but none of its pages in memory: they are read
+    // in here, chunk by chunk, so that the sender (on the event loop) never waits for the disk.
+    // Mapping and populating reads them without copying a byte. Where that is not offered, the
+    // rest counts as there at once and the sender reads from the disk itself.
+    void load_clone() {
+        std::int64_t done = 0;
+        while (done < size && !cancelled) {
+            const std::int64_t count = std::min(chunk_size, size - done);
+            if (!load_pages(target.get(), done, count))
+                break;
+            done += count;
+            copied = done;
+            signal();
+        }
+        if (cancelled) {
+            finish(ECANCELED);
+            return;
+        }
+        copied = size;
+        finish(0);
+    }
+
+    // A clone can take a while too: the file system first writes the source's unsaved pages.
+    void make() {
+        if (cloned || clone())
+            load_clone();
+        else
+            copy();
     }
 
     void copy() {
@@ -139,6 +192,8 @@ FileSnapshot::FileSnapshot(std::shared_ptr<Shared> shared)
 
 FileSnapshot::Started FileSnapshot::start(const std::string& from, const std::string& to) {
     auto shared = std::make_shared<Shared>();
+    if (!shared->ready.valid())
+        return {nullptr, errno, Stage::target};
     shared->path = to;
     shared->source.reset(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!shared->source.valid())
@@ -158,23 +213,19 @@ FileSnapshot::Started FileSnapshot::start(const std::string& from, const std::st
         ::unlink(to.c_str());
         return Started{nullptr, error, stage};
     };
-    if (::ioctl(shared->target.get(), FICLONE, shared->source.get()) == 0) {
-        shared->copied = shared->size;
-        shared->finish(0);
-        return {std::unique_ptr<FileSnapshot>(new FileSnapshot(std::move(shared)))};
-    }
+    // Short of room for a copy only a clone can do: try it here, where the refusal is still
+    // known before the upload starts.
     struct statvfs space {};
     if (::fstatvfs(shared->target.get(), &space) != 0)
         return fail(errno, Stage::space);
-    if (static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize <
-        static_cast<std::uint64_t>(shared->size))
+    const bool room_for_copy = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize >=
+                               static_cast<std::uint64_t>(shared->size);
+    if (!room_for_copy && !shared->clone())
         return fail(ENOSPC, Stage::space);
-    if (!shared->ready.valid())
-        return fail(errno, Stage::target);
     try {
-        std::thread([shared] { shared->copy(); }).detach();
+        std::thread([shared] { shared->make(); }).detach();
     } catch (const std::system_error&) {
-        shared->copy(); // no thread to be had: copy here
+        shared->make(); // no thread to be had: copy here
     }
     return {std::unique_ptr<FileSnapshot>(new FileSnapshot(std::move(shared)))};
 }

@@ -7,9 +7,10 @@
 namespace zel::platform {
 
 // A copy of a file taken at one moment, for an upload that must not read the user's file while
-// it is sent. Where the file system shares extents (FICLONE: Btrfs, XFS) the copy is made at
-// once; elsewhere the kernel copies it (copy_file_range) in large chunks on a thread of its own,
-// and `copied` tells how far it has come. The source is closed as soon as the copy ends.
+// it is sent. A thread of its own makes it: a clone where the file system shares extents
+// (FICLONE: Btrfs, XFS; no bytes copied, but the source's unsaved pages are written first),
+// else a kernel copy (copy_file_range) in large chunks, and `copied` tells how far it has come.
+// The source is closed as soon as the copy ends.
 class FileSnapshot {
 public:
     // What failed before any byte was copied.
@@ -23,7 +24,7 @@ public:
 
     // Opens `from` (a regular file), creates `to` as a new file of the owner only, refusing to
     // follow a link at that path, and checks that the target's file system has room for the
-    // copy unless it could be cloned.
+    // copy; short of room, it tries the clone before it returns.
     static Started start(const std::string& from, const std::string& to);
 
     ~FileSnapshot();

@@ -69,6 +69,15 @@ std::int64_t read_file(TFileHandle handle, std::span<std::byte> buffer) noexcept
     return count;
 }
 
+std::int64_t read_file_at(TFileHandle handle, std::span<std::byte> buffer,
+                          std::int64_t offset) noexcept {
+    ssize_t count = -1;
+    do
+        count = ::pread(handle, buffer.data(), buffer.size(), offset);
+    while (count < 0 && errno == EINTR);
+    return count;
+}
+
 std::int64_t write_file(TFileHandle handle, std::span<const std::byte> buffer) noexcept {
     std::size_t written = 0;
     while (written < buffer.size()) {

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <netinet/in.h>
-#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,13 +51,6 @@ IoResult TcpSocket::send(const char* data, std::size_t size) {
 
 IoResult TcpSocket::receive(char* buffer, std::size_t size) {
     return result_of(::recv(descriptor_, buffer, size, 0));
-}
-
-IoResult TcpSocket::send_file(int file_descriptor, std::int64_t& offset, std::size_t count) {
-    off_t position = offset;
-    const IoResult result = result_of(::sendfile(descriptor_, file_descriptor, &position, count));
-    offset = position;
-    return result;
 }
 
 void TcpSocket::shutdown_send() {

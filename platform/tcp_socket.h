@@ -34,9 +34,6 @@ public:
 
     IoResult send(const char* data, std::size_t size);
     IoResult receive(char* buffer, std::size_t size);
-    // Sends up to `count` bytes of an open file from `offset` without copying through user space;
-    // `offset` advances by what was sent.
-    IoResult send_file(int file_descriptor, std::int64_t& offset, std::size_t count);
 
     // Ends the sending direction (the peer reads end of stream); receiving goes on.
     void shutdown_send();

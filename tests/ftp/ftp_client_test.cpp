@@ -113,6 +113,21 @@ TEST_F(Engine, UploadExchangeSendsTheCommandsAndTheBytesAndHidesThePassword) {
     EXPECT_TRUE(refusals.isEmpty());
 }
 
+// A slow reader makes the socket take blocks in parts: the rest of a block goes out before the
+// next one is read, and each 32 KiB block is announced once.
+TEST_F(Engine, BlocksTakenInPartsArriveWholeAndEachIsAnnouncedOnce) {
+    log_in();
+    server.data_read_limit = 7000;
+    const QByteArray bytes = pattern_bytes(12 * 1024 * 1024 + 11); // more than the socket holds
+    ASSERT_EQ(put(bytes), 0);
+    EXPECT_EQ(server.files.value("f.bin"), bytes);
+    std::vector<std::int64_t> announced;
+    for (std::int64_t count = 0; count < bytes.size(); count += 32768)
+        announced.push_back(count);
+    announced.push_back(bytes.size());
+    EXPECT_EQ(progress, announced);
+}
+
 TEST_F(Engine, EmptyFileIsStoredWithOnlyTheFirstProgressEvent) {
     log_in();
     ASSERT_EQ(put({}), 0);

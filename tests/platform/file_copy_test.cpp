@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,43 @@ TEST_F(Snapshot, RemoveTakesTheNameAtOnceAndTheDescriptorStaysReadable) {
                                QFile::DontCloseHandle));
     EXPECT_EQ(open_copy.readAll(), bytes);
     started.snapshot.reset(); // frees the blocks on a thread of its own
+}
+
+// On a file system that shares extents (a folder named by ZEL_CLONE_TEST_DIR; scripts/test makes
+// one on XFS where it may mount), the snapshot is a clone: made on the copy's thread when there
+// is room for a copy, and before `start` returns when there is none (a copy would be refused).
+TEST_F(Snapshot, ClonesWhereTheFileSystemSharesExtents) {
+    const QString clone_folder = qEnvironmentVariable("ZEL_CLONE_TEST_DIR");
+    if (clone_folder.isEmpty())
+        GTEST_SKIP() << "ZEL_CLONE_TEST_DIR names no folder on a file system that clones";
+    const QTemporaryDir here(clone_folder + QStringLiteral("/snapshot-XXXXXX"));
+    ASSERT_TRUE(here.isValid());
+    const QByteArray bytes = test::pattern_bytes(4 * 1024 * 1024 + 3);
+    const QString from = here.filePath(QStringLiteral("from"));
+    {
+        QFile file(from);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    for (const bool room : {true, false}) {
+        SCOPED_TRACE(room ? "room for a copy" : "no room for a copy");
+        if (!room) { // what is left is less than the file
+            const qint64 filler = QStorageInfo(here.path()).bytesAvailable() - bytes.size() / 2;
+            ASSERT_EQ(QProcess::execute(QStringLiteral("fallocate"),
+                                        {QStringLiteral("-l"), QString::number(filler),
+                                         here.filePath(QStringLiteral("filler"))}),
+                      0);
+        }
+        const QString to = here.filePath(room ? QStringLiteral("to-room") : QStringLiteral("to"));
+        auto started = FileSnapshot::start(native(from), native(to));
+        ASSERT_TRUE(started.snapshot) << static_cast<int>(started.stage) << " " << started.error;
+        int wakeups = 0;
+        ASSERT_TRUE(wait_for_end(*started.snapshot, wakeups));
+        EXPECT_EQ(started.snapshot->error(), 0);
+        EXPECT_EQ(started.snapshot->copied(), bytes.size());
+        EXPECT_FALSE(started.snapshot->source_open());
+        EXPECT_EQ(read_all(to), bytes);
+    }
 }
 
 TEST(PrivateFolder, OneFolderOfTheOwnerAloneForTheWholeProcess) {

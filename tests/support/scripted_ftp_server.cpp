@@ -152,6 +152,7 @@ void ScriptedFtpServer::open_passive(Session& session) {
             data->setReadBufferSize(1); // the kernel's buffers fill, then the sender waits
             return;
         }
+        data->setReadBufferSize(data_read_limit);
         connect(data, &QTcpSocket::readyRead, this, [this, raw, data] {
             if (raw->data != data)
                 return;

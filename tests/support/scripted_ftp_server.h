@@ -41,6 +41,9 @@ public:
     qint64 drop_data_after = -1;
     // The data connection is accepted but never read: the client's sending stalls.
     bool data_stalls = false;
+    // At most this many bytes of the data connection are read at a time (0: no limit): a slow
+    // reader, whose socket takes the client's blocks in parts.
+    qint64 data_read_limit = 0;
     // After replying to this verb the control connection is reset (the peer is gone at once).
     QByteArray reset_after;
 
