@@ -89,7 +89,7 @@ struct FileSnapshot::Shared {
     std::atomic<int> error{0};
     std::atomic<bool> source_open{true};
     std::atomic<bool> cancelled{false};
-    bool cloned = false; // by `start` or by the copy's thread, before the other sees it
+    bool cloned = false;  // by `start` or by the copy's thread, before the other sees it
     bool removed = false; // owner's thread only
 
     void signal() const {
