@@ -94,9 +94,16 @@ void TThreadedExecutor::Run() {
             Fbusy.store(false);
             FPool.ReleaseExecutor();
         }
-        if (FTerminated.load())
+        if (FTerminated.load() && refuse_tasks())
             break;
     }
+}
+
+// Once idle, the worker takes no task any more. A task handed over since it became idle (Exec
+// claimed it first) has signalled FStart, or is about to: the loop runs it before it stops.
+bool TThreadedExecutor::refuse_tasks() {
+    bool idle = false;
+    return Fbusy.compare_exchange_strong(idle, true);
 }
 
 TTaskPool::TTaskPool(std::int32_t anb_thread)

@@ -87,6 +87,7 @@ public:
 
 private:
     void Run();
+    bool refuse_tasks();
 
     TTaskPool& FPool;
     std::atomic<bool> Fbusy{false}; // a task is handed over or running
