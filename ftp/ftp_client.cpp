@@ -758,6 +758,7 @@ void TFtpClient::pasv_reply(int code, const QString& line) {
 }
 
 bool TFtpClient::open_local_file() {
+    block_.resize(block_size);
     if (source_) {
         if (const QString failure = source_->failure(); !failure.isEmpty()) {
             note_failure(QStringLiteral("Unable to open local file ") + local_file_name_ +
@@ -851,7 +852,6 @@ bool TFtpClient::read_next_block() {
         start_drain(); // the whole source is sent
         return false;
     }
-    block_.resize(block_size);
     const auto wanted =
         static_cast<std::size_t>(std::min<std::int64_t>(block_size, available - sent_));
     const std::int64_t got = platform::read_file_at(
@@ -884,8 +884,7 @@ void TFtpClient::source_changed() {
 // The file to send will never be whole: the transfer is cut (the server keeps no file that
 // looks complete) and ends failed once the server has answered for it.
 void TFtpClient::local_failure() {
-    local_failure_ = source_->failure();
-    note_failure(QStringLiteral("426 Local file copy failed - ") + local_failure_);
+    note_failure(QStringLiteral("426 Local file copy failed - ") + source_->failure());
     sending_ended(ECANCELED);
 }
 
@@ -970,7 +969,6 @@ void TFtpClient::drop_data() {
     if (source_)
         source_->on_changed = nullptr;
     send_descriptor_ = -1;
-    local_failure_.clear();
     sent_ = 0;
     block_length_ = 0;
     block_sent_ = 0;

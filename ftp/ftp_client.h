@@ -220,7 +220,6 @@ private:
     QFile local_file_;
     std::shared_ptr<IUploadSource> source_;
     int send_descriptor_ = -1;
-    QString local_failure_; // why the source will never be whole, once sending met it
     std::int64_t sent_ = 0;
     std::vector<char> block_; // the block being sent: block_length_ bytes, block_sent_ of them gone
     std::size_t block_length_ = 0;

@@ -82,14 +82,6 @@ std::int64_t TLocalCopy::size() const {
     return snapshot_->size();
 }
 
-bool TLocalCopy::finished() const {
-    return snapshot_->finished();
-}
-
-bool TLocalCopy::source_open() const {
-    return snapshot_->source_open();
-}
-
 void TLocalCopy::remove() {
     notifier_.setEnabled(false);
     snapshot_->remove();

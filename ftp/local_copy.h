@@ -34,9 +34,6 @@ public:
     QString failure() const override;
 
     std::int64_t size() const;
-    bool finished() const;
-    // The user's file is still open (being read).
-    bool source_open() const;
     // Takes the copy off the disk without waiting for its blocks to be freed.
     void remove();
 

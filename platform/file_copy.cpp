@@ -1,5 +1,6 @@
 #include "platform/file_copy.h"
 
+#include "platform/file_handle.h"
 #include "platform/unique_descriptor.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <linux/fs.h>
+#include <span>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -37,27 +39,19 @@ bool is_unsupported(int error) {
 
 // One chunk through user space, for file systems the kernel cannot copy between.
 std::int64_t copy_through_buffer(int source, int target, std::int64_t offset, std::int64_t count,
-                                 std::vector<char>& buffer) {
+                                 std::vector<std::byte>& buffer) {
     buffer.resize(fallback_buffer_size);
     std::int64_t done = 0;
     while (done < count) {
         const auto want = static_cast<std::size_t>(
             std::min<std::int64_t>(count - done, static_cast<std::int64_t>(buffer.size())));
-        const ssize_t got = ::pread(source, buffer.data(), want, offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const std::int64_t got =
+            read_file_at(source, std::span(buffer.data(), want), offset + done);
         if (got <= 0)
             return done > 0 ? done : got;
-        for (ssize_t put_total = 0; put_total < got;) {
-            const ssize_t put =
-                ::pwrite(target, buffer.data() + put_total,
-                         static_cast<std::size_t>(got - put_total), offset + done + put_total);
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put < 0)
-                return -1;
-            put_total += put;
-        }
+        if (write_file_at(target, std::span(buffer.data(), static_cast<std::size_t>(got)),
+                          offset + done) != got)
+            return -1;
         done += got;
     }
     return done;
@@ -148,7 +142,7 @@ struct FileSnapshot::Shared {
 
     void copy() {
         bool in_kernel = true;
-        std::vector<char> buffer;
+        std::vector<std::byte> buffer;
         std::int64_t done = 0;
         while (done < size) {
             if (cancelled) {

@@ -91,6 +91,21 @@ std::int64_t write_file(TFileHandle handle, std::span<const std::byte> buffer) n
     return static_cast<std::int64_t>(written);
 }
 
+std::int64_t write_file_at(TFileHandle handle, std::span<const std::byte> buffer,
+                           std::int64_t offset) noexcept {
+    std::size_t written = 0;
+    while (written < buffer.size()) {
+        const ssize_t count = ::pwrite(handle, buffer.data() + written, buffer.size() - written,
+                                       offset + static_cast<std::int64_t>(written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return written == 0 ? -1 : static_cast<std::int64_t>(written);
+        written += static_cast<std::size_t>(count);
+    }
+    return static_cast<std::int64_t>(written);
+}
+
 std::int64_t seek_file(TFileHandle handle, std::int64_t offset, TSeekFrom from) noexcept {
     int whence = SEEK_SET;
     if (from == TSeekFrom::current)

@@ -40,6 +40,9 @@ std::int64_t read_file_at(TFileHandle handle, std::span<std::byte> buffer,
                           std::int64_t offset) noexcept;
 // Bytes written: all of them unless an error stopped the write; -1 when nothing was written.
 std::int64_t write_file(TFileHandle handle, std::span<const std::byte> buffer) noexcept;
+// The same from `offset`, leaving the file position alone.
+std::int64_t write_file_at(TFileHandle handle, std::span<const std::byte> buffer,
+                           std::int64_t offset) noexcept;
 // The new position, or -1 (the position is unchanged).
 std::int64_t seek_file(TFileHandle handle, std::int64_t offset, TSeekFrom from) noexcept;
 // -1 when unknown.

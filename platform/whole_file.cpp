@@ -1,8 +1,11 @@
 #include "platform/whole_file.h"
 
+#include "platform/file_handle.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <span>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,20 +59,14 @@ bool whole_file::replace(std::string_view contents) {
     written_ = 0;
     if (!fd_.valid())
         return false;
-    std::size_t done = 0;
-    while (done < contents.size()) { // one call, unless the kernel takes less
-        const ssize_t count = ::pwrite(fd_.get(), contents.data() + done, contents.size() - done,
-                                       static_cast<off_t>(done));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0) {
-            written_ = done;
-            size_ = std::max<std::uint64_t>(size_, done);
-            return false;
-        }
-        done += static_cast<std::size_t>(count);
-    }
+    // One call, unless the kernel takes less.
+    const std::int64_t count = write_file_at(fd_.get(), std::as_bytes(std::span(contents)), 0);
+    const std::size_t done = count < 0 ? 0 : static_cast<std::size_t>(count);
     written_ = done;
+    if (done < contents.size()) {
+        size_ = std::max<std::uint64_t>(size_, done);
+        return false;
+    }
     if (contents.size() < size_ && !cut(contents.size()))
         return false;
     size_ = contents.size();
