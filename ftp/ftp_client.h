@@ -23,6 +23,9 @@ class HostLookup;
 struct HostLookupResult;
 } // namespace platform
 
+// Seconds of silence a request waits through unless SetTimeout says otherwise.
+inline constexpr int default_ftp_timeout_s = 15;
+
 // A request refused locally while no OnError handler is set.
 class FtpError : public std::runtime_error {
 public:
@@ -196,7 +199,7 @@ private:
     QString local_file_name_;
     bool binary_ = true;
     bool passive_ = false;
-    int timeout_ = 15;
+    int timeout_ = default_ftp_timeout_s;
     std::int64_t size_result_ = 0;
     QString error_message_;
     int status_code_ = 0;

@@ -26,7 +26,7 @@ struct open_questions {
     const volume_space_reader read;
     std::mutex lock;
     std::condition_variable answered;
-    std::vector<std::optional<volume_query>> answers;
+    std::vector<volume_query> answers; // no_answer until answered
     std::size_t pending;
 
     void answer(std::size_t index, const std::string& path) {
@@ -93,12 +93,7 @@ std::vector<volume_query> query_volume_spaces(const std::vector<std::string>& pa
     }
     std::unique_lock guard(questions->lock);
     questions->answered.wait_until(guard, deadline, [&] { return questions->pending == 0; });
-    std::vector<volume_query> result(paths.size());
-    for (std::size_t index = 0; index < paths.size(); ++index) {
-        if (questions->answers[index])
-            result[index] = *questions->answers[index];
-    }
-    return result;
+    return questions->answers; // a copy: late answers may still arrive
 }
 
 } // namespace zel::platform

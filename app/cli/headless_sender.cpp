@@ -1,6 +1,7 @@
 #include "app/cli/headless_sender.h"
 
 #include "app/sender/send_workflow.h"
+#include "ftp/ftp_client.h"
 #include "log/core/log_procedures.h"
 #include "log/persistence/log_config.h"
 #include "platform/terminal.h"
@@ -14,9 +15,6 @@
 namespace zel {
 
 namespace {
-
-// A synchronous FTP request never outlasts the time-out of the whole send.
-constexpr int longest_ftp_request_s = 15;
 
 enum TExitStatus { exit_ok = 0, exit_failed = 1, exit_silent = 3 };
 
@@ -128,7 +126,8 @@ int THeadlessSender::Run() {
 
     {
         TSendWorkflow workflow(view);
-        workflow.SetFtpTimeout(std::min(longest_ftp_request_s, FArguments.timeout_seconds));
+        // An FTP request never outlasts the time-out of the whole send.
+        workflow.SetFtpTimeout(std::min(default_ftp_timeout_s, FArguments.timeout_seconds));
         Print(QStringLiteral("zel-send: sending %1 to %2, session log %3")
                   .arg(FArguments.file, FArguments.email, view.CurrentLogFile()));
         QTimer::singleShot(0, [&] { workflow.SendFile(FArguments.file); });

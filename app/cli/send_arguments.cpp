@@ -16,7 +16,6 @@ TSendArguments refused(const QString& error) {
 
 TSendArguments parse_send_arguments(const QStringList& arguments) {
     TSendArguments result;
-    bool have_email = false;
     QStringList files;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
@@ -27,7 +26,6 @@ TSendArguments parse_send_arguments(const QStringList& arguments) {
             return refused(QStringLiteral("%1 needs a value").arg(argument));
         if (argument == QLatin1String("--email")) {
             result.email = arguments.at(++i);
-            have_email = true;
         } else if (argument == QLatin1String("--contact")) {
             result.contact = arguments.at(++i);
         } else if (argument == QLatin1String("--timeout")) {
@@ -48,7 +46,7 @@ TSendArguments parse_send_arguments(const QStringList& arguments) {
             files << argument;
         }
     }
-    if (!have_email || result.email.isEmpty())
+    if (result.email.isEmpty())
         return refused(QStringLiteral("--email ADDRESS is missing"));
     if (files.isEmpty())
         return refused(QStringLiteral("the FILE to send is missing"));

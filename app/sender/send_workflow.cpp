@@ -36,11 +36,6 @@ QString outcome_extension(bool main_file_fully_uploaded) {
     return main_file_fully_uploaded ? QStringLiteral(".OK") : QStringLiteral(".ERROR");
 }
 
-QString report_tool_beside_program() {
-    const QString folder = QFileInfo(get_module_file_name()).absolutePath();
-    return folder + QStringLiteral("/zelrep");
-}
-
 } // namespace
 
 QString TSettings::FileNameToPublish() const {
@@ -61,7 +56,7 @@ TSendWorkflow::TSendWorkflow(TSendWorkflowView view)
 
 TSendWorkflow::TSendWorkflow(TSendWorkflowView view, const TDeployment& deployment)
     : FView(std::move(view))
-    , FReportToolPath(report_tool_beside_program())
+    , FReportToolPath(known_folder_file(KF_EXECUTABLE, {}, QStringLiteral("zelrep"), false))
     , FReportToolTimeLimitMs(report_tool_time_limit_ms) {
     FormCreate(deployment);
 }

@@ -31,6 +31,13 @@ TLogStorage::~TLogStorage() {
             root->unregister_crash(ILogStoragePtr(ILogStoragePtr(), this));
 }
 
+// Takes the crash log's line off the list, under the open file's name (with the storage lock).
+void TLogStorage::unlist_crash(const ILogRootPtr& root) {
+    if (Fcrash_listed && root)
+        if (const auto self = weak_from_this().lock())
+            Fcrash_listed = !root->unregister_crash(self);
+}
+
 bool TLogStorage::crash_log() const {
     const std::lock_guard lock(Flock);
     return Fcrash_log;
@@ -188,10 +195,7 @@ void TLogStorage::set_enabled(bool value) {
         if (!Ffile.is_open())
             return; // a closed file is kept
         name = Fopen_name;
-        const ILogRootPtr root = Froot.lock();
-        if (Fcrash_listed && root) // listed under the open file's name
-            if (const auto self = weak_from_this().lock())
-                Fcrash_listed = !root->unregister_crash(self);
+        unlist_crash(Froot.lock());
         Ffile.close();
     }
     QFile::remove(name);
@@ -402,9 +406,7 @@ bool TLogStorage::write_event(const ILogEventPtr& event) {
         if (Fcrash_log && !state.started) {
             // The session ended: the crash log goes, with its line (which deletes it).
             const bool was_open = Ffile.is_open();
-            if (Fcrash_listed && root) // listed under the open file's name
-                if (const auto self = weak_from_this().lock())
-                    Fcrash_listed = !root->unregister_crash(self);
+            unlist_crash(root);
             Ffile.close();
             if (was_open && !Fcrash_listed)
                 QFile::remove(Fopen_name); // never listed: nobody else would delete it

@@ -104,6 +104,7 @@ private:
     void renew_name_postfix();
     // Under the lock: opens the file (see the class comment) and lists a crash log.
     bool open_file(const ILogRootPtr& root);
+    void unlist_crash(const ILogRootPtr& root);
     platform::whole_file_status open_named(const QString& name);
     // Under the lock: the file's bytes for `group` as `state` shows it.
     std::string_view render(const ILogGroupPtr& group, const root_state& state);
